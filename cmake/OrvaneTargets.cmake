@@ -1,0 +1,52 @@
+# Shared compile settings and the helper that turns a source folder into its
+# libraries. Each folder yields:
+#   orvane_<name>     every *.cpp except the toolkit (*_wx.cpp) and the other
+#                     platform's files (*_win.cpp on POSIX, *_posix.cpp on Windows)
+#   orvane_<name>_wx  the *_wx.cpp files, when there are any
+# main.cpp is left to the folder's own CMakeLists.
+
+add_library(orvane_settings INTERFACE)
+target_include_directories(orvane_settings INTERFACE
+  ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
+target_compile_options(orvane_settings INTERFACE -Wall -Wextra -Wpedantic
+  -Wshadow -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual -Wformat=2)
+if(ORVANE_WERROR)
+  target_compile_options(orvane_settings INTERFACE -Werror)
+endif()
+if(ORVANE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  set(ORVANE_OTHER_PLATFORM_SUFFIX "_posix")
+else()
+  set(ORVANE_OTHER_PLATFORM_SUFFIX "_win")
+endif()
+
+function(orvane_folder_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;WX_DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "${ORVANE_OTHER_PLATFORM_SUFFIX}\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  set(wx_sources ${sources})
+  list(FILTER sources EXCLUDE REGEX "_wx\\.cpp$")
+  list(FILTER wx_sources INCLUDE REGEX "_wx\\.cpp$")
+
+  if(sources)
+    add_library(orvane_${name} STATIC ${sources})
+    target_link_libraries(orvane_${name} PUBLIC orvane_settings ${ARG_DEPS})
+  else()
+    add_library(orvane_${name} INTERFACE)
+    target_link_libraries(orvane_${name} INTERFACE orvane_settings ${ARG_DEPS})
+  endif()
+  if(wx_sources)
+    add_library(orvane_${name}_wx STATIC ${wx_sources})
+    target_link_libraries(orvane_${name}_wx PUBLIC orvane_${name} orvane_wx)
+    foreach(dep ${ARG_WX_DEPS})
+      if(TARGET ${dep})
+        target_link_libraries(orvane_${name}_wx PUBLIC ${dep})
+      endif()
+    endforeach()
+  endif()
+endfunction()

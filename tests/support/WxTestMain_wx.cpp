@@ -1,0 +1,25 @@
+// main() for the real-window test programs: brings up wxWidgets (GTK under
+// Xvfb in CI) without entering its main loop, then runs the tests. Tests that
+// show modal windows end them themselves (timers or dialog hooks).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/init.h>
+
+namespace {
+class TestApp : public wxApp {
+ public:
+  bool OnInit() override { return true; }
+};
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleMock(&argc, argv);
+  wxApp::SetInstance(new TestApp);
+  if (!wxEntryStart(argc, argv)) return 2;
+  if (!wxTheApp->CallOnInit()) return 2;
+  const int rc = RUN_ALL_TESTS();
+  wxTheApp->OnExit();
+  wxEntryCleanup();
+  return rc;
+}
