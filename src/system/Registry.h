@@ -1,0 +1,18 @@
+// Registry-style overrides under the company key
+// "Software\Orvane mbH Tessel\<subkey>": the machine-wide key is read, the
+// per-user key is only ever deleted.
+#pragma once
+
+#include <string>
+
+namespace orvane {
+
+// The machine-wide value, or defaultValue when it is empty, missing or
+// unreadable. Never fails.
+std::string ReadCompanyRegString(const std::string& subkey, const std::string& valueName,
+                                 const std::string& defaultValue);
+
+// Removes the per-user key with everything below it. Never reports.
+void DeleteCompanyUserRegKey(const std::string& subkey);
+
+}  // namespace orvane

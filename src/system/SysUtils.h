@@ -1,0 +1,66 @@
+// Folders, unique names, date stamps, file copies and file versions.
+//
+// Every folder returned here ends with the platform separator ("\" on
+// Windows, "/" on POSIX), except the empty text that means "not available".
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace orvane {
+
+#ifdef _WIN32
+inline constexpr char PathDelim = '\\';
+#else
+inline constexpr char PathDelim = '/';
+#endif
+
+// Full path of the running executable.
+std::string GetExecutablePath();
+
+// Folder of the running executable, with trailing separator.
+std::string GetProgramFolder();
+
+// The text followed by the platform separator unless it already ends with
+// one; an empty text becomes the separator alone.
+std::string AddTrailingBackslash(const std::string& folder);
+
+// Creates the folder (one level) when missing and waits, in 100 ms steps, at
+// most retries + 1 times for it to appear. Never reports.
+void ForceDirectoryWait(const std::string& folder, int retries);
+
+// Full path <folder><prefix><5 digits>.<extension> of a file that did not
+// exist when it was chosen; the file is not created.
+std::string GetUniqueFileName(const std::string& folder, const std::string& prefix,
+                              const std::string& extension);
+
+// yyyymmdd_hhmmss of the given local time. Touches no process-wide locale or
+// format state.
+std::string DateTimeToFileStamp(std::chrono::system_clock::time_point t);
+
+// Copies source to destination; with renameOnCollision an existing target is
+// kept and the copy gets a new name. True on success.
+bool CopyFiles(const std::string& source, const std::string& destination, bool renameOnCollision);
+
+// The company's folder ("Orvane mbH" + separator [+ sub + separator]) inside
+// the machine-wide or per-user application-data folder; empty on failure.
+std::string GetCompanyDataFolder(const std::string& sub, bool perUser);
+
+// Configuration folder (registry-style override "ConfDir", else the
+// machine-wide company folder with sub); computed once per process.
+std::string GetConfigPath(const std::string& sub);
+
+// Temporary folder (override "TempDir", else the system's); computed once.
+std::string GetTempDirectory();
+
+// " <prefix>major.minor.release build N" (or "_bN", or without build), or
+// "GetFileVersionInfo failed: (code) message". Empty file = this program.
+std::string GetFileVersionString(const std::string& file, bool withBuild, const std::string& prefix,
+                                 bool shortForm);
+
+// Empty text on success with the four numbers set; on failure the failure
+// text and the outputs untouched. Empty file = this program.
+std::string GetFileVersionNumbers(const std::string& file, int& major, int& minor, int& release,
+                                  int& build);
+
+}  // namespace orvane
