@@ -33,10 +33,11 @@ class IHelpView {
   virtual void ShowPage(const std::string& html) = 0;
   // An RTF document for the rich-text panel.
   virtual void ShowRichText(const std::string& rtf) = 0;
-  // Ends the modal show; may be called while the window is still appearing.
+  // Ends the modal show. Called from inside FormShow it means the window
+  // closes as soon as it is shown.
   virtual void Close() = 0;
   // Shows the window modally and returns once it is closed. The view calls
-  // the form's FormShow each time the window is shown.
+  // the form's FormShow each time the window is about to be shown.
   virtual void ShowModal() = 0;
 };
 
