@@ -313,27 +313,36 @@ std::optional<TRemoteSupportConfig> ReadConfigFile(const std::string& path) {
 }
 
 std::string ConfigToJsonText(const TRemoteSupportConfig& config) {
-  const auto member = [](const char* field, const std::string& jsonValue) {
-    return JsonQuote(KeyOfField(field)) + ":" + jsonValue;
+  std::string text;
+  const auto member = [&text](const char* field) {
+    text += JsonQuote(KeyOfField(field));
+    text += ':';
   };
-  std::string text = "{";
+  text += '{';
+  member(kDownloadLinksField);
   if (config.HasOptionList()) {
-    std::string list = "{\"listHelper\":[";
+    text += "{\"listHelper\":[";
     for (int i = 0; i < config.NumberOfLinks(); ++i) {
       const TRemoteSupportItem& item = config.GetElementByIndex(i);
-      if (i > 0) list += ",";
-      list += "{" + member(kItemFields[kItemName], JsonQuote(item.ItemName())) + "," +
-              member(kItemFields[kURL], JsonQuote(item.url())) + "," +
-              member(kItemFields[kFileName], JsonQuote(item.FielName())) + "," +
-              member(kItemFields[kOptArgs], JsonQuote(item.OptArgs())) + "," +
-              member(kItemFields[kSha256], JsonQuote(item.sha256())) + "}";
+      const std::string* values[] = {&item.ItemName(), &item.url(), &item.FielName(), &item.OptArgs(),
+                                     &item.sha256()};  // declared field order
+      text += i > 0 ? ",{" : "{";
+      for (std::size_t f = 0; f < kItemFields.size(); ++f) {
+        if (f > 0) text += ',';
+        member(kItemFields[f]);
+        text += JsonQuote(*values[f]);
+      }
+      text += '}';
     }
-    text += member(kDownloadLinksField, list + "]}");
+    text += "]}";
   } else {
     // Reads back as a configuration without an option list.
-    text += member(kDownloadLinksField, "null");
+    text += "null";
   }
-  text += "," + member(kDefaultItemIndexField, std::to_string(config.DefaultItemIndex())) + "}";
+  text += ',';
+  member(kDefaultItemIndexField);
+  text += std::to_string(config.DefaultItemIndex());
+  text += '}';
   return text;
 }
 

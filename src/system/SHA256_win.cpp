@@ -14,7 +14,7 @@ namespace orvane {
 
 namespace {
 
-constexpr DWORD kBlockSize = DWORD{4} << 20;
+constexpr DWORD kBlockSize = DWORD{1} << 20;
 
 std::wstring Widen(const std::string& utf8) {
   if (utf8.empty()) return {};

@@ -67,7 +67,7 @@ TEST(WriteConfigFile, RoundTripKeepsEveryText) {
     WriteConfigFile(file, config);
     const std::string bytes = ReadFileBytes(file);
     for (const char c : bytes.substr(0, bytes.size() - 2))
-      ASSERT_TRUE(c >= 0x20 && c < 0x7F) << "not printable ASCII: " << bytes;
+      ASSERT_TRUE(c >= 0x20 && c <= 0x7F) << "not ASCII text: " << bytes;
     EXPECT_EQ(ReadConfigFile(file), config) << bytes;
   }
 }

@@ -16,7 +16,7 @@ namespace {
 using test::TempDir;
 using test::WriteFileBytes;
 
-// 9 MiB + 5 bytes: more than two read blocks, ending in a partial one.
+// 9 MiB + 5 bytes: several read blocks, the last one partial.
 std::string MultiBlockContent() {
   std::string bytes(std::size_t{9} * 1024 * 1024 + 5, '\0');
   for (std::size_t i = 0; i < bytes.size(); ++i)
