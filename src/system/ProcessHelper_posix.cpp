@@ -1,9 +1,9 @@
 // Processes from /proc. The system's process list is the numeric entries of
 // /proc in ascending order. The executable name is the base name of the
-// /proc/<pid>/exe link; when that link cannot be read (another user's
-// process, kernel threads) it is the base name of argv[0] from
-// /proc/<pid>/cmdline, which, unlike the kernel's "comm" name, is not cut
-// to 15 characters.
+// /proc/<pid>/exe link; when that link cannot be read (a process of another
+// user or namespace) it is the base name of argv[0] from /proc/<pid>/cmdline,
+// which, unlike the kernel's "comm" name, is not cut to 15 characters.
+// Kernel threads and zombies have neither and match no name.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>

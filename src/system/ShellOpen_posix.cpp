@@ -67,7 +67,7 @@ std::string FindOnPath(const std::string& program) {
   for (;;) {
     const size_t end = path.find(':', start);
     const std::string dir = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + program;
+    std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + program;
     struct stat st;
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
       return candidate;
@@ -116,6 +116,7 @@ std::string FindOnPath(const std::string& program) {
 // Starts args[0] detached; 0 or the errno of the failure.
 int StartDetached(const std::vector<std::string>& args) {
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   const long openMax = sysconf(_SC_OPEN_MAX);
