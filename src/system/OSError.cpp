@@ -2,11 +2,13 @@
 
 #include <fmt/format.h>
 
+#include "system/OSFunctions.h"
+
 namespace orvane {
 namespace {
 
 std::string ComposeMessage(int code, const std::string& context) {
-  const std::string text = fmt::format("{} (error {})", SysErrorMessage(code), code);
+  const std::string text = fmt::format("{} (error {})", SystemErrorMessage(code), code);
   return context.empty() ? text : context + ": " + text;
 }
 

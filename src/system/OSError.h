@@ -3,9 +3,9 @@
 // Every OS-bound function that raises converts the system's error code into
 // an EOSError: errno on POSIX, GetLastError() on Windows. The message names
 // what was being done (the context), the system's own text for the code and
-// the code itself, e.g. "Process 4711: No such process (error 3)". The
-// per-platform parts (the last error code and its text) live in
-// OSError_posix.cpp and OSError_win.cpp.
+// the code itself, e.g. "Process 4711: No such process (error 3)". The text
+// comes from SystemErrorMessage (system/OSFunctions.h); the last error code is
+// read in OSError_posix.cpp / OSError_win.cpp.
 #pragma once
 
 #include <stdexcept>
@@ -26,10 +26,6 @@ class EOSError : public std::runtime_error {
 
 // The calling thread's last error code (errno / GetLastError()).
 int GetLastOSError();
-
-// The system's text for an error code, without trailing line breaks or dots;
-// "Unknown error <code>" when the system has none.
-std::string SysErrorMessage(int code);
 
 [[noreturn]] void RaiseOSError(int code, const std::string& context);
 

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "system/DebugHook.h"
-#include "system/OSError.h"
+#include "system/OSFunctions.h"
 #include "system/ShellOpen.h"
 #include "system/WindowsCommandLine.h"
 
@@ -185,14 +185,14 @@ bool Fail(const std::string& file, const std::string& why) {
 
 bool ShellOpen(const std::string& file, const std::string& parameters) {
   struct stat st;
-  if (stat(file.c_str(), &st) != 0) return Fail(file, SysErrorMessage(errno));
+  if (stat(file.c_str(), &st) != 0) return Fail(file, SystemErrorMessage(errno));
 
   std::vector<std::string> args;
   bool passParameters = true;
   switch (KindOf(file, st)) {
     case TFileKind::Native:
       if ((st.st_mode & S_IXUSR) == 0 && chmod(file.c_str(), (st.st_mode & 07777) | S_IXUSR) != 0)
-        SystemDebugFmt("ShellOpen \"%s\": cannot make it executable: %s", file, SysErrorMessage(errno));
+        SystemDebugFmt("ShellOpen \"%s\": cannot make it executable: %s", file, SystemErrorMessage(errno));
       args = {file};
       break;
     case TFileKind::Windows: {
@@ -215,7 +215,7 @@ bool ShellOpen(const std::string& file, const std::string& parameters) {
   }
 
   const int error = StartDetached(args);
-  if (error != 0) return Fail(file, SysErrorMessage(error));
+  if (error != 0) return Fail(file, SystemErrorMessage(error));
   SystemDebugFmt("ShellOpen started %s", Describe(args));
   return true;
 }

@@ -13,6 +13,7 @@
 
 #include "support/TestSupport.h"
 #include "system/OSError.h"
+#include "system/OSFunctions.h"
 
 namespace orvane {
 namespace {
@@ -95,7 +96,7 @@ TEST(ProcessHelper, KillsAndThenReportsTheProcessAsGone) {
     ADD_FAILURE() << "no error for a process that has ended";
   } catch (const EOSError& e) {
     EXPECT_EQ(e.ErrorCode(), ESRCH);
-    EXPECT_EQ(std::string(e.what()), "Process " + std::to_string(pid) + ": " + SysErrorMessage(ESRCH) +
+    EXPECT_EQ(std::string(e.what()), "Process " + std::to_string(pid) + ": " + SystemErrorMessage(ESRCH) +
                                          " (error " + std::to_string(ESRCH) + ")");
   }
 }
