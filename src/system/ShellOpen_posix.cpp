@@ -49,11 +49,7 @@ TFileKind KindOf(const std::string& file, const struct stat& st) {
   // An execute-only file cannot be looked into; the system may still run it.
   if (n < 0) return (st.st_mode & S_IXUSR) != 0 ? TFileKind::Native : TFileKind::Other;
   const std::string_view magic(head, static_cast<size_t>(n));
-  if (magic ==
-          "\x7f"
-          "ELF" ||
-      magic.starts_with("#!"))
-    return TFileKind::Native;
+  if (magic == "\177ELF" || magic.starts_with("#!")) return TFileKind::Native;
   if (magic.starts_with("MZ")) return TFileKind::Windows;
   return TFileKind::Other;
 }
