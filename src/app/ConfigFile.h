@@ -31,8 +31,9 @@ inline constexpr char kNotAnObjectMessage[] = "Der Eingabewert ist kein gültige
 //  - nullopt, no configuration at all, for an empty or whitespace-only
 //    document or the JSON value null.
 // Raises EConvertError for a document that is not a JSON object or holds an
-// unusable value (see ReadConfigFromBytes), and std::system_error with the
-// operating system's message when the file exists but cannot be read.
+// unusable value (see ReadConfigFromBytes), and EOSError (system/OSError.h)
+// with the operating system's message when the file exists but cannot be
+// read.
 std::optional<TRemoteSupportConfig> ReadConfigFile(const std::string& path);
 
 // The same reader on the file's bytes: byte-order mark detection (UTF-8,
@@ -45,7 +46,7 @@ std::optional<TRemoteSupportConfig> ReadConfigFromBytes(std::string_view bytes);
 std::string ConfigToJsonText(const TRemoteSupportConfig& config);
 
 // Creates or truncates the file and writes ConfigToJsonText plus CR LF.
-// Raises std::system_error with the operating system's message.
+// Raises EOSError with the operating system's message.
 void WriteConfigFile(const std::string& path, const TRemoteSupportConfig& config);
 
 // Platform part (ConfigFile_posix.cpp / ConfigFile_win.cpp).
@@ -55,10 +56,10 @@ void WriteConfigFile(const std::string& path, const TRemoteSupportConfig& config
 std::string DecodeAnsiText(std::string_view bytes);
 
 // The file's bytes; nullopt when no file of that name exists (a folder of
-// that name does not count). Raises std::system_error.
+// that name does not count). Raises EOSError.
 std::optional<std::string> ReadConfigFileBytes(const std::string& path);
 
-// Creates or truncates the file and writes the bytes. Raises std::system_error.
+// Creates or truncates the file and writes the bytes. Raises EOSError.
 void WriteConfigFileBytes(const std::string& path, std::string_view bytes);
 
 }  // namespace orvane

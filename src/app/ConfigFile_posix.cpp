@@ -5,19 +5,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
 #include <utility>
 
 #include "app/ConfigFile.h"
 #include "app/JSONHelper.h"
+#include "system/OSError.h"
 
 namespace orvane {
 
 namespace {
-
-[[noreturn]] void RaiseErrno(int error, const std::string& what) {
-  throw std::system_error(error, std::generic_category(), what);
-}
 
 class FileDescriptor {
  public:
@@ -45,12 +41,12 @@ std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
   const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (file.get() < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-    RaiseErrno(errno, path);
+    RaiseOSError(errno, path);
   }
   struct stat info {};
-  if (::fstat(file.get(), &info) != 0) RaiseErrno(errno, path);
+  if (::fstat(file.get(), &info) != 0) RaiseOSError(errno, path);
   if (S_ISDIR(info.st_mode)) return std::nullopt;
-  if (!S_ISREG(info.st_mode)) RaiseErrno(EINVAL, path + ": not a regular file");
+  if (!S_ISREG(info.st_mode)) RaiseOSError(EINVAL, path + ": not a regular file");
 
   std::string bytes;
   char buffer[64 * 1024];
@@ -58,7 +54,7 @@ std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
     const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      RaiseErrno(errno, path);
+      RaiseOSError(errno, path);
     }
     if (n == 0) break;
     bytes.append(buffer, static_cast<std::size_t>(n));
@@ -68,17 +64,17 @@ std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
 
 void WriteConfigFileBytes(const std::string& path, std::string_view bytes) {
   FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666));
-  if (file.get() < 0) RaiseErrno(errno, path);
+  if (file.get() < 0) RaiseOSError(errno, path);
   while (!bytes.empty()) {
     const ssize_t n = ::write(file.get(), bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      RaiseErrno(errno, path);
+      RaiseOSError(errno, path);
     }
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
   // Some file systems report write errors only when the file is closed.
-  if (::close(file.release()) != 0) RaiseErrno(errno, path);
+  if (::close(file.release()) != 0) RaiseOSError(errno, path);
 }
 
 }  // namespace orvane

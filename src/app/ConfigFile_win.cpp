@@ -4,25 +4,14 @@
 #include <windows.h>
 
 #include <memory>
-#include <system_error>
 
 #include "app/ConfigFile.h"
+#include "system/OSError.h"
+#include "system/OSError_win.h"
 
 namespace orvane {
 
 namespace {
-
-std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
-
-[[noreturn]] void RaiseLastError(const std::string& what) {
-  throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
-}
 
 struct HandleCloser {
   void operator()(HANDLE h) const { CloseHandle(h); }
@@ -42,21 +31,21 @@ std::string DecodeAnsiText(std::string_view bytes) {
 }
 
 std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
-  const std::wstring wpath = Widen(path);
+  const std::wstring wpath = Utf8ToWide(path);
   const DWORD attributes = GetFileAttributesW(wpath.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     return std::nullopt;
 
   const HANDLE h = CreateFileW(wpath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) RaiseLastError(path);
+  if (h == INVALID_HANDLE_VALUE) RaiseLastOSError(path);
   const std::unique_ptr<void, HandleCloser> file(h);
 
   std::string bytes;
   char buffer[64 * 1024];
   for (;;) {
     DWORD n = 0;
-    if (!ReadFile(h, buffer, sizeof buffer, &n, nullptr)) RaiseLastError(path);
+    if (!ReadFile(h, buffer, sizeof buffer, &n, nullptr)) RaiseLastOSError(path);
     if (n == 0) break;
     bytes.append(buffer, n);
   }
@@ -64,14 +53,14 @@ std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
 }
 
 void WriteConfigFileBytes(const std::string& path, std::string_view bytes) {
-  const HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  const HANDLE h = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) RaiseLastError(path);
+  if (h == INVALID_HANDLE_VALUE) RaiseLastOSError(path);
   const std::unique_ptr<void, HandleCloser> file(h);
   while (!bytes.empty()) {
     DWORD written = 0;
     if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-      RaiseLastError(path);
+      RaiseLastOSError(path);
     bytes.remove_prefix(written);
   }
 }

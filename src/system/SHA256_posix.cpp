@@ -14,8 +14,8 @@
 
 #include <cerrno>
 #include <memory>
-#include <system_error>
 
+#include "system/OSError.h"
 #include "system/SHA256.h"
 
 namespace orvane {
@@ -26,10 +26,6 @@ namespace {
 // small enough that a block copied in by read() is still in the core's cache
 // when the hash reads it (larger blocks measured slower).
 constexpr std::size_t kBlockSize = std::size_t{1} << 20;
-
-[[noreturn]] void RaiseErrno(int error, const std::string& what) {
-  throw std::system_error(error, std::generic_category(), what);
-}
 
 class FileDescriptor {
  public:
@@ -52,13 +48,13 @@ bool SameContentState(const struct stat& a, const struct stat& b) {
 
 void ReadFileBlocksForHashing(const std::string& fileName, const FileBlockSink& sink) {
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) RaiseErrno(errno, fileName);
+  if (fd < 0) RaiseOSError(errno, fileName);
   const FileDescriptor file(fd);
 
   struct stat before {};
-  if (::fstat(fd, &before) != 0) RaiseErrno(errno, fileName);
-  if (S_ISDIR(before.st_mode)) RaiseErrno(EISDIR, fileName);
-  if (!S_ISREG(before.st_mode)) RaiseErrno(EINVAL, fileName + ": not a regular file");
+  if (::fstat(fd, &before) != 0) RaiseOSError(errno, fileName);
+  if (S_ISDIR(before.st_mode)) RaiseOSError(EISDIR, fileName);
+  if (!S_ISREG(before.st_mode)) RaiseOSError(EINVAL, fileName + ": not a regular file");
 
   // Only a hint; hashing works the same when the kernel ignores it.
   (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -68,15 +64,15 @@ void ReadFileBlocksForHashing(const std::string& fileName, const FileBlockSink& 
     const ssize_t n = ::read(fd, buffer.get(), kBlockSize);
     if (n < 0) {
       if (errno == EINTR) continue;
-      RaiseErrno(errno, fileName);
+      RaiseOSError(errno, fileName);
     }
     if (n == 0) break;
     sink(buffer.get(), static_cast<std::size_t>(n));
   }
 
   struct stat after {};
-  if (::fstat(fd, &after) != 0) RaiseErrno(errno, fileName);
-  if (!SameContentState(before, after)) RaiseErrno(EBUSY, fileName + ": changed while being read");
+  if (::fstat(fd, &after) != 0) RaiseOSError(errno, fileName);
+  if (!SameContentState(before, after)) RaiseOSError(EBUSY, fileName + ": changed while being read");
 }
 
 }  // namespace orvane

@@ -6,8 +6,9 @@
 #include <windows.h>
 
 #include <memory>
-#include <system_error>
 
+#include "system/OSError.h"
+#include "system/OSError_win.h"
 #include "system/SHA256.h"
 
 namespace orvane {
@@ -16,18 +17,6 @@ namespace {
 
 constexpr DWORD kBlockSize = DWORD{1} << 20;
 
-std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
-
-[[noreturn]] void RaiseLastError(const std::string& what) {
-  throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
-}
-
 struct HandleCloser {
   void operator()(HANDLE h) const { CloseHandle(h); }
 };
@@ -35,15 +24,15 @@ struct HandleCloser {
 }  // namespace
 
 void ReadFileBlocksForHashing(const std::string& fileName, const FileBlockSink& sink) {
-  const HANDLE h = CreateFileW(Widen(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) RaiseLastError(fileName);
+  const HANDLE h = CreateFileW(Utf8ToWide(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) RaiseLastOSError(fileName);
   const std::unique_ptr<void, HandleCloser> file(h);
 
   const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(kBlockSize);
   for (;;) {
     DWORD n = 0;
-    if (!ReadFile(h, buffer.get(), kBlockSize, &n, nullptr)) RaiseLastError(fileName);
+    if (!ReadFile(h, buffer.get(), kBlockSize, &n, nullptr)) RaiseLastOSError(fileName);
     if (n == 0) break;
     sink(buffer.get(), n);
   }

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
+#include "system/OSError.h"
 
 #include "OrvaneBuildConfig.h"
 #include "support/TestSupport.h"
@@ -78,8 +78,8 @@ TEST(WriteConfigFile, UnwritablePathRaisesTheOperatingSystemError) {
   try {
     WriteConfigFile(file, TRemoteSupportConfig());
     ADD_FAILURE() << "no error";
-  } catch (const std::system_error& e) {
-    EXPECT_EQ(e.code().value(), ENOENT);
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), ENOENT);
     EXPECT_NE(std::string(e.what()).find(file), std::string::npos);
   }
 }
@@ -266,7 +266,7 @@ TEST(ReadConfigFile, MissingFileGivesAnEmptyConfiguration) {
 TEST(ReadConfigFile, FileThatIsNoRegularFileRaises) {
   const TempDir dir;
   ASSERT_EQ(::mkfifo((dir / "fifo.json").c_str(), 0600), 0);
-  EXPECT_THROW(ReadConfigFile((dir / "fifo.json").string()), std::system_error);
+  EXPECT_THROW(ReadConfigFile((dir / "fifo.json").string()), EOSError);
 }
 
 TEST(ReadConfigFile, UnreadableFileRaisesTheOperatingSystemError) {
@@ -277,8 +277,8 @@ TEST(ReadConfigFile, UnreadableFileRaisesTheOperatingSystemError) {
   try {
     ReadConfigFile((dir / "locked.json").string());
     ADD_FAILURE() << "no error";
-  } catch (const std::system_error& e) {
-    EXPECT_EQ(e.code().value(), EACCES);
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), EACCES);
   }
 }
 

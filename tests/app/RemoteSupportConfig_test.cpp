@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include <stdexcept>
-#include <system_error>
+#include "system/OSError.h"
 
 #include "OrvaneBuildConfig.h"
 #include "support/TestSupport.h"
@@ -96,7 +96,7 @@ TEST(TRemoteSupportConfig, DummyConfigStopsAtAFileThatCannotBeHashed) {
   ASSERT_EQ(::mkfifo((dir / "Remotely_Desktop-[a735]_x86.exe").c_str(), 0600), 0);
 
   TRemoteSupportConfig config;
-  EXPECT_THROW(config.CreateDummyConfig(), std::system_error);
+  EXPECT_THROW(config.CreateDummyConfig(), EOSError);
   ASSERT_EQ(config.NumberOfLinks(), 1);
   EXPECT_EQ(config.GetElementByIndex(0).ItemName(), "teamviewer");
   EXPECT_EQ(config.DefaultItemIndex(), 0);

@@ -6,7 +6,8 @@
 
 #include <cerrno>
 #include <string>
-#include <system_error>
+#include "system/OSError.h"
+#include "system/OSFunctions.h"
 
 #include "support/TestSupport.h"
 
@@ -58,11 +59,11 @@ TEST(GetFileSHA256, FailuresRaiseTheOperatingSystemError) {
     try {
       GetFileSHA256(c.path);
       ADD_FAILURE() << "no error for " << c.path;
-    } catch (const std::system_error& e) {
-      EXPECT_EQ(e.code().value(), c.error) << c.path;
+    } catch (const EOSError& e) {
+      EXPECT_EQ(e.ErrorCode(), c.error) << c.path;
       const std::string what = e.what();
       EXPECT_NE(what.find(c.path), std::string::npos) << what;
-      EXPECT_NE(what.find(std::generic_category().message(c.error)), std::string::npos) << what;
+      EXPECT_NE(what.find(SystemErrorMessage(c.error)), std::string::npos) << what;
     }
   }
 }
@@ -75,8 +76,8 @@ TEST(GetFileSHA256, UnreadableFileRaisesPermissionDenied) {
   try {
     GetFileSHA256((dir / "locked.exe").string());
     ADD_FAILURE() << "no error";
-  } catch (const std::system_error& e) {
-    EXPECT_EQ(e.code().value(), EACCES);
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), EACCES);
   }
 }
 
@@ -93,8 +94,8 @@ TEST(GetFileSHA256, FileChangedWhileReadingRaises) {
       appended = true;
     });
     ADD_FAILURE() << "no error";
-  } catch (const std::system_error& e) {
-    EXPECT_EQ(e.code().value(), EBUSY);
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), EBUSY);
   }
 }
 
