@@ -1,8 +1,8 @@
 #include "app/ConfigFile.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <utility>
 #include <vector>
@@ -287,9 +287,7 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 bool OnlyBlanksAndControls(std::string_view text) {
-  for (const char c : text)
-    if (static_cast<unsigned char>(c) > 0x20) return false;
-  return true;
+  return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) <= 0x20; });
 }
 
 }  // namespace

@@ -32,8 +32,8 @@ std::string GetFileSHA256(const std::string& fileName) {
     throw std::runtime_error("SHA-256: digest finalisation failed");
 
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string text(2 * length, '\0');
-  for (unsigned int i = 0; i < length; ++i) {
+  std::string text(std::size_t{2} * length, '\0');
+  for (std::size_t i = 0; i < length; ++i) {
     text[2 * i] = kHex[digest[i] >> 4];
     text[2 * i + 1] = kHex[digest[i] & 0x0F];
   }
