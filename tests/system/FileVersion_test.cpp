@@ -68,7 +68,7 @@ TEST(FileVersion, BrokenImagesFailWithTheirCode) {
   const PeImage good = BuildPeImage({.fileVersion = {1, 2, 3, 4}});
   const PeImage good64 = BuildPeImage({.fileVersion = {1, 2, 3, 4}, .pe32Plus = true});
   const std::size_t res = good.resourceOffset;
-  const std::size_t dataDirectory = good.optionalHeaderOffset + 96 + 2 * 8;
+  const std::size_t dataDirectory = good.optionalHeaderOffset + 96 + 16;  // the resource table entry
   struct Case {
     const char* what;
     int code;
