@@ -1,6 +1,7 @@
 #include "cmdline/HelpForm_wx.h"
 
 #include <gtest/gtest.h>
+#include <wx/gdicmn.h>
 #include <wx/uiaction.h>
 #include <wx/weakref.h>
 
@@ -87,6 +88,8 @@ class HelpDialogTest : public testing::Test {
     HelpForm.reset();
     SetHelpViewFactory(nullptr);
   }
+
+  test::DisplayLock display;
 };
 
 TEST_F(HelpDialogTest, MarkdownPageShowsAndClosesWithEscOnceOnly) {
@@ -107,6 +110,7 @@ TEST_F(HelpDialogTest, MarkdownPageShowsAndClosesWithEscOnceOnly) {
 
   bool sawModal = false, pageShown = false, rtextShown = true;
   wxSize size;
+  wxRect rect;
   wxString text;
   std::vector<Cell> words;
   bool saved = false;
@@ -116,6 +120,7 @@ TEST_F(HelpDialogTest, MarkdownPageShowsAndClosesWithEscOnceOnly) {
     pageShown = dialog->pnl_data->IsShown();
     rtextShown = dialog->pnl_rtext->IsShown();
     size = dialog->GetSize();
+    rect = dialog->GetScreenRect();
     text = dialog->wb1->ToText();
     CollectWords(dialog->wb1->GetInternalRepresentation(), words);
     saved = test::SaveScreenshot(dialog, test::ArtifactDir() / "help-dialog.png");
@@ -130,6 +135,10 @@ TEST_F(HelpDialogTest, MarkdownPageShowsAndClosesWithEscOnceOnly) {
   EXPECT_TRUE(pageShown);
   EXPECT_FALSE(rtextShown);
   EXPECT_EQ(size, wxSize(800, 600));
+  const wxRect screen = wxGetClientDisplayRect();
+  EXPECT_NEAR(rect.x + rect.width / 2, screen.x + screen.width / 2, 1);
+  EXPECT_NEAR(rect.y + rect.height / 2, screen.y + screen.height / 2, 1);
+  EXPECT_FALSE(dialog->HasFlag(wxRESIZE_BORDER));
   EXPECT_TRUE(saved);
 
   const wxString source = dialog->PageSource();

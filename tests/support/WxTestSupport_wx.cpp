@@ -6,9 +6,19 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "support/TestSupport.h"
+
+// GTK, D-Bus and fontconfig keep allocations for the life of the process, so
+// the window-test programs run without leak reports. ctest passes the same
+// option to the tests themselves, but not to the "--gtest_list_tests" run
+// that discovers them, which starts the toolkit as well.
+extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 namespace orvane::test {
 
@@ -32,6 +42,21 @@ void EnsurePngHandler() {
 }
 
 }  // namespace
+
+DisplayLock::DisplayLock() {
+  const char* display = std::getenv("DISPLAY");
+  std::string name = display ? display : "";
+  for (char& c : name)
+    if (c == '/' || c == ':') c = '_';
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("orvane-display" + name + ".lock")).string();
+  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ >= 0) flock(fd_, LOCK_EX);
+}
+
+DisplayLock::~DisplayLock() {
+  if (fd_ >= 0) close(fd_);  // releases the lock
+}
 
 void RunAfter(int delayMs, std::function<void()> fn) { (new OneShot(std::move(fn)))->StartOnce(delayMs); }
 

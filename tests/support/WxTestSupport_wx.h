@@ -9,6 +9,20 @@
 
 namespace orvane::test {
 
+// Holds the X display for one test process: tests that move the pointer or
+// press keys through the X server take it, so that test programs run side by
+// side cannot steal each other's input. Blocks until the display is free.
+class DisplayLock {
+ public:
+  DisplayLock();
+  ~DisplayLock();
+  DisplayLock(const DisplayLock&) = delete;
+  DisplayLock& operator=(const DisplayLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 // Runs fn once, about delayMs later, from whichever event loop runs then;
 // a modal dialog's loop included, so a test can act inside ShowModal.
 void RunAfter(int delayMs, std::function<void()> fn);
