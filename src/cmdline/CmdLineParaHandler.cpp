@@ -73,6 +73,7 @@ TColorSubSet_int ToFormColour(TColorSubSet colour) {
 
 void SetProcessArguments(int argc, const char* const* argv) {
   std::vector<std::string> args;
+  args.reserve(argc > 0 ? static_cast<size_t>(argc) : 0);
   for (int i = 0; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
   ProcessArgumentsOverride() = std::move(args);
 }
