@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 
+#include "logging/Logging.h"
 #include "net/NetTestSupport.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TestSupport.h"
@@ -16,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
 
@@ -170,7 +174,31 @@ TEST_F(DownloadFileTest, ProxyEntryWithoutPortStopsBeforeAnyRequest) {
   EXPECT_FALSE(fs::exists(dir_ / "tool.exe"));
 }
 
+class FakeTextControl : public ILogTextControl {
+ public:
+  bool IsAlive() const override { return true; }
+  void InsertFirstLine(const std::string& line) override { lines.insert(lines.begin(), line); }
+  int LineCount() const override { return static_cast<int>(lines.size()); }
+  void DeleteLine(int index) override { lines.erase(lines.begin() + index); }
+  std::vector<std::string> lines;
+};
+
 TEST_F(DownloadFileTest, ProxyEntryIsUsedOnlyWhileTicked) {
+  auto control = std::make_shared<FakeTextControl>();
+  TLogSettings settings;
+  settings.LoggingEnabled = true;
+  settings.AlwaysShowDebug = true;
+  settings.MemoNumRows = 100;
+  TLogging logging(control, "DownloadFileTest", settings);
+  Logger = &logging;
+  struct Detach {
+    ~Detach() { Logger = nullptr; }
+  } detach;
+  const auto foundProxyLines = [&] {
+    return std::count_if(control->lines.begin(), control->lines.end(), [](const std::string& line) {
+      return line.find("Found Proxy Config: ") != std::string::npos;
+    });
+  };
   TinyProxy proxy({"user", "secret"});
   const std::string entry = "user:secret@127.0.0.1:" + std::to_string(proxy.Port());
 
@@ -178,6 +206,9 @@ TEST_F(DownloadFileTest, ProxyEntryIsUsedOnlyWhileTicked) {
   EXPECT_THAT(messages_.shown, IsEmpty());
   EXPECT_EQ(ReadFileBytes(dir_ / "a.exe"), "new tool");
   EXPECT_EQ(proxy.RequestCount(), 1u);
+  ASSERT_EQ(foundProxyLines(), 1);
+  EXPECT_THAT(control->lines.front(), HasSubstr("Found Proxy Config: Host: 127.0.0.1 Port: " +
+                                                std::to_string(proxy.Port()) + " Username: user"));
 
   // Not ticked, or ticked with nothing entered: the earlier proxy does not
   // carry over and the request goes where discovery says (here: direct).
@@ -188,6 +219,7 @@ TEST_F(DownloadFileTest, ProxyEntryIsUsedOnlyWhileTicked) {
   EXPECT_EQ(ReadFileBytes(dir_ / "c.exe"), "new tool");
   EXPECT_EQ(proxy.RequestCount(), 1u);
   EXPECT_EQ(server_.RequestCount(), 3u);
+  EXPECT_EQ(foundProxyLines(), 1);  // no line without a proxy
 }
 
 }  // namespace

@@ -382,6 +382,36 @@ TEST_F(HttpGetTest, DiscoveredProxyListUsesItsFirstEntry) {
       expected);
 }
 
+TEST_F(HttpGetTest, SystemDiscoveryFollowsTheConfiguredScript) {
+  TinyProxy proxy;
+  LoopbackHttpServer server;
+  server.Routes().Get("/proxy.pac", [&proxy](const httplib::Request&, httplib::Response& res) {
+    res.set_content("function FindProxyForURL(url, host) { return 'PROXY 127.0.0.1:" +
+                        std::to_string(proxy.Port()) + "; DIRECT'; }",
+                    "application/x-ns-proxy-autoconfig");
+  });
+  server.Routes().Get("/file", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("through the script's proxy", "text/plain");
+  });
+  server.Start();
+
+  struct ScriptSettings : IProxySettingsSource {
+    std::string url;
+    std::optional<TIEProxyConfig> Read() override { return TIEProxyConfig{false, url, "", ""}; }
+  } settings;
+  settings.url = server.Url("/proxy.pac");
+  IProxySettingsSource* previous = SetProxySettingsSource(&settings);
+  SetProxyDiscovery({});  // the system's own discovery functions
+
+  std::string body;
+  OvixHTTPResponse response = Get(server.Url("/file"), body);
+  SetProxySettingsSource(previous);
+  EXPECT_EQ(response.ResponseCode, 200) << response.ResponseText;
+  EXPECT_EQ(body, "through the script's proxy");
+  EXPECT_EQ(response.ProxyPort, std::to_string(proxy.Port()));
+  EXPECT_EQ(proxy.RequestCount(), 1u);
+}
+
 TEST_F(HttpGetTest, DiscoveredCredentialsAreOfferedOnlyWhenAsked) {
   LoopbackHttpServer server;
   server.Start();
