@@ -77,7 +77,7 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     data += written;
     left -= static_cast<size_t>(written);
   }
-  if (::fsync(temp.fd_) != 0) throw writeFailed(errno);
+  if (::fdatasync(temp.fd_) != 0) throw writeFailed(errno);
   const int fd = std::exchange(temp.fd_, -1);
   if (::close(fd) != 0) throw writeFailed(errno);
   if (::rename(temp.path_.c_str(), path.c_str()) != 0) {
