@@ -3,18 +3,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <random>
 
 #include <fmt/format.h>
 
 #include "net/DownloadFile.h"
+#include "system/OSFunctions.h"
 
 namespace orvane {
 namespace {
 
-std::string ErrnoText(int error) { return std::strerror(error); }
+std::string ErrnoText(int error) { return SystemErrorMessage(error); }
 
 std::string RandomSuffix() {
   static std::mt19937_64 generator{std::random_device{}()};

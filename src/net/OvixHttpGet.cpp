@@ -16,6 +16,7 @@
 #include "OrvaneBuildConfig.h"
 #include "net/OvixDbg.h"
 #include "net/OvixOpenSSL.h"
+#include "system/OSFunctions.h"
 
 namespace orvane {
 
@@ -334,8 +335,8 @@ RequestFailure ClassifyCurlFailure(CURL* curl, CURLcode rc, const char* detailBu
     curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
     if (osErrno == 0) return {"ESocketError", detail, std::nullopt};
     return {"ESocketError",
-            "Socket Error # " + std::to_string(osErrno) + " " + std::strerror(static_cast<int>(osErrno)) +
-                ": " + detail,
+            "Socket Error # " + std::to_string(osErrno) + " " +
+                SystemErrorMessage(static_cast<int>(osErrno)) + ": " + detail,
             std::nullopt};
   }
   if (rc == CURLE_OPERATION_TIMEDOUT) return {"ETimeoutError", detail, std::nullopt};
