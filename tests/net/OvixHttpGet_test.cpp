@@ -172,6 +172,34 @@ TEST_F(HttpGetTest, RefusedConnectionReportsTheSocketErrorNumber) {
   EXPECT_EQ(response.ResponseCode, 111);
 }
 
+TEST_F(HttpGetTest, ServerThatNeverAcceptsRunsIntoTheConnectTimeout) {
+  // A listener that never accepts, its one-slot queue already taken: the
+  // kernel drops further connection attempts instead of refusing them.
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 0), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  std::vector<int> fillers;
+  for (int i = 0; i < 2; ++i) {
+    fillers.push_back(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    connect(fillers.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+  }
+  THttpGetSettings settings = GetHttpGetSettings();
+  settings.ConnectTimeout = std::chrono::milliseconds(300);
+  SetHttpGetSettings(settings);
+
+  std::string body;
+  OvixHTTPResponse response = Get("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/", body);
+  EXPECT_THAT(response.ResponseText, StartsWith("Error: ETimeoutError "));
+  EXPECT_EQ(response.ResponseCode, kResponseCodeUnknown);
+  for (int fd : fillers) close(fd);
+  close(listener);
+}
+
 TEST_F(HttpGetTest, ProgressHookThatThrowsCancelsTheRequest) {
   LoopbackHttpServer server;
   server.Start();
