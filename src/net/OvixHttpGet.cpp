@@ -476,7 +476,14 @@ void HttpGet(const std::string& url, std::string& destination, OvixHTTPResponse&
     if (!OvixHttpProxy.empty()) {
       ApplyManualProxy(proxy);
     } else {
-      DiscoverProxy(url, proxy);
+      try {
+        DiscoverProxy(url, proxy);
+      } catch (const std::exception& e) {
+        // Discovery that breaks down means no proxy, like discovery that
+        // finds none.
+        OvixDbg(std::string("Proxy discovery failed: ") + e.what());
+        proxy = ProxySettings();
+      }
     }
     OvixDbg(" OvixHttpProxy: " + proxy.server);
     OvixDbg(" OvixHttpProxyPort: " + std::to_string(proxy.port));

@@ -473,22 +473,36 @@ TEST_F(HttpGetTest, DiscoveredHttpsProxyIsSpokenToOverTls) {
   EXPECT_EQ(response.ProxyPort, std::to_string(proxy.Port()));
 }
 
-TEST_F(HttpGetTest, DiscoveryWithoutNamedProxyOrWithAnUnreadableOneGoesDirect) {
+TEST_F(HttpGetTest, DiscoveryWithoutUsableProxyGoesDirect) {
   LoopbackHttpServer server;
   server.Start();
-  for (const std::string list : {"", "http://bad host:80"}) {
-    SCOPED_TRACE(list);
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    std::string tracePrefix;
+  };
+  for (const Case& c : {
+           Case{"no proxy", [this] { DiscoverProxy(""); }, " Access Type: 1"},
+           Case{"unreadable proxy", [this] { DiscoverProxy("http://bad host:80"); }, "Create URI error: "},
+           Case{"discovery throws",
+                [] {
+                  SetProxyDiscovery({[]() -> std::optional<TIEProxyConfig> {
+                                       throw std::runtime_error("no settings store");
+                                     },
+                                     {}});
+                },
+                "Proxy discovery failed: no settings store"},
+       }) {
+    SCOPED_TRACE(c.name);
     trace_.clear();
-    DiscoverProxy(list);
+    c.arrange();
     std::string body;
     OvixHTTPResponse response = Get(server.Url("/x"), body);
     EXPECT_EQ(response.ResponseCode, 404);
     EXPECT_EQ(response.ProxyHost, "");
     EXPECT_EQ(server.Requests().back().Target, "/x");
-    EXPECT_EQ(Traced(" Access Type: " + std::to_string(list.empty() ? 1 : 3)), true);
-    EXPECT_EQ(std::any_of(trace_.begin(), trace_.end(),
-                          [](const std::string& line) { return line.starts_with("Create URI error: "); }),
-              !list.empty());
+    EXPECT_TRUE(std::any_of(trace_.begin(), trace_.end(),
+                            [&c](const std::string& line) { return line.starts_with(c.tracePrefix); }));
   }
 }
 
