@@ -5,7 +5,7 @@
 #include <winhttp.h>
 
 #include "net/ProxyDiscovery.h"
-#include "system/OSError_win.h"
+#include "system/OSFunctions_win.h"
 
 namespace orvane {
 
