@@ -110,8 +110,12 @@ struct TMainFormOptions {
   ILaunchSystem* LaunchSystem = nullptr;
 };
 
-// File name of the option list, always in the working directory.
-inline constexpr const char* kConfigFileName = "orvanesupport.json";
+// Told when a loaded file offers nothing to choose from.
+inline constexpr char kNoOptionsMessage[] = "The configuration file holds no remote support options.";
+
+// Status text while a download runs: "Downloading <file>: 1.5 of 12.0 MB",
+// or without a known size "Downloading <file>: 1.5 MB" (kB below 1 MB).
+std::string ProgressText(const std::string& file, std::uint64_t received, std::optional<std::uint64_t> total);
 
 class TMainForm {
  public:
@@ -169,7 +173,7 @@ class TMainForm {
 
  private:
   void RunGuarded(void (TMainForm::*handler)());
-  void ReportProgress(const std::string& savepath, std::int64_t received, std::int64_t total);
+  void ReportProgress(const std::string& file, std::uint64_t received, std::optional<std::uint64_t> total);
 
   IMainFormView& fView;
   TMainFormOptions fOptions;
@@ -179,6 +183,7 @@ class TMainForm {
   bool fBusy = false;
   bool fActivated = false;
   std::chrono::steady_clock::time_point fLastProgress{};
+  std::uint64_t fLastProgressBytes = 0;
 };
 
 }  // namespace orvane
