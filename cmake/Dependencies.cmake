@@ -14,6 +14,7 @@ target_link_libraries(orvane_cmark INTERFACE ${CMARK_GFM_EXTENSIONS_LIB} PkgConf
 
 pkg_check_modules(DUKTAPE REQUIRED IMPORTED_TARGET duktape)
 pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
+pkg_check_modules(LIBPSL REQUIRED IMPORTED_TARGET libpsl)
 
 # wxWidgets as one interface target with its headers marked SYSTEM, so that
 # warnings-as-errors applies to our code only.

@@ -1,10 +1,349 @@
 #include "logging/Logging.h"
 
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <thread>
+#include <utility>
+
+#include "system/DebugHook.h"
+#include "system/SysUtils.h"
+
 namespace orvane {
 
 TLogging* Logger = nullptr;
 
-void TLogging::Error(const std::string&) {}
-void TLogging::Debug(const std::string&) {}
+namespace {
+
+const std::array<std::string, 8> kSeverityText = {
+    "Notfall: System ist unbrauchbar",
+    "Alarm: Es muss sofort etwas getan werden",
+    "Kritisch: Kritischer Zustand",
+    "Fehler: Fehlerzustand",
+    "Warnung: Warnungszustand",
+    "Hinweis: Normaler, aber signifikanter Zustand",
+    "Information: Informationsbotschaften",
+    "Debug: Botschaften auf Debug-Ebene",
+};
+
+// "(" + tag padded to 13 characters + "): ", built once per level.
+const std::array<std::string, 8> kLinePrefix = [] {
+  std::array<std::string, 8> prefixes;
+  for (std::size_t i = 0; i < kSeverityText.size(); ++i) {
+    std::string tag = kSeverityText[i].substr(0, kSeverityText[i].find(':'));
+    tag.resize(std::max<std::size_t>(tag.size(), 13), ' ');
+    prefixes[i] = "(" + tag + "): ";
+  }
+  return prefixes;
+}();
+
+constexpr const char* kLineEnd = "\r\n";
+constexpr auto kOpenRetryPause = std::chrono::milliseconds(5);
+
+std::string RemoveAll(std::string text, const std::string& what) {
+  for (auto pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos))
+    text.erase(pos, what.size());
+  return text;
+}
+
+bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+// Characters, not bytes: a UTF-8 name must not widen the header box.
+std::size_t DisplayLength(const std::string& text) {
+  std::size_t n = 0;
+  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+void ForwardSystemDebug(const std::string& text) {
+  if (Logger) Logger->Debug(text);
+}
+
+}  // namespace
+
+const std::string& SeverityText(TOrvaneSyslogLvl level) {
+  return kSeverityText[static_cast<std::size_t>(level) & 7];
+}
+
+TLogging::TLogging(std::shared_ptr<ILogTextControl> Gui, const std::string& ModuleName,
+                   const TLogSettings& settings)
+    : pExecutablePath(settings.ExecutablePath),
+      pClock(settings.Clock ? settings.Clock : TLogClock(&std::chrono::system_clock::now)),
+      pTimerFactory(settings.TimerFactory) {
+  pMaxWaitingLines = settings.MaxWaitingLines;
+  // A window that hands over a text control wants to see the log.
+  const bool enabled = settings.LoggingEnabled || Gui != nullptr;
+  if (enabled) {
+    pProductName = ModuleName;
+    pMemoNumRows = settings.MemoNumRows;
+    pPrependDateMemo = settings.PrependDateMemo;
+    pLogToFile = settings.LogToFile;
+    pSyslogEnabled = settings.SyslogEnabled;
+    SetModuleName(ModuleName);
+    if (pSyslogEnabled) {
+      pServerIP = settings.ServerName;
+      pServerPort = settings.ServerPort;
+      pLogLevel = settings.LogLevel;
+      pFacility = settings.Facility;
+    }
+    pAppendExecName = settings.AppendExecName;
+    pAlwaysShwDbg = settings.AlwaysShowDebug;
+    if (pLogToFile) {
+      pPrependDate = settings.PrependDate;
+      pDbgLogFile = RemoveAll(settings.DebugLogFile, ".log") + "_" + pBinName + ".log";
+      pEnableLogRotation = settings.EnableLogRotation;
+      pCompressOldFiles = settings.CompressOldFiles;
+      pLogFileMaxSize = std::int64_t{settings.LogFileMaxSizeInMB} * 1048576;
+    }
+    GuiMemo = std::move(Gui);
+  }
+  pLoggingEnabled = enabled;
+}
+
+TLogging::~TLogging() { CloseLogFile(); }
+
+void TLogging::Emergency(const std::string& pszFormat) {
+  WriteMessage(pszFormat, TOrvaneSyslogLvl::slEmergency);
+}
+void TLogging::Alert(const std::string& pszFormat) { WriteMessage(pszFormat, TOrvaneSyslogLvl::slAlert); }
+void TLogging::Critical(const std::string& pszFormat) {
+  WriteMessage(pszFormat, TOrvaneSyslogLvl::slCritical);
+}
+void TLogging::Error(const std::string& pszFormat) { WriteMessage(pszFormat, TOrvaneSyslogLvl::slError); }
+void TLogging::Warning(const std::string& pszFormat) { WriteMessage(pszFormat, TOrvaneSyslogLvl::slWarning); }
+void TLogging::Notice(const std::string& pszFormat) { WriteMessage(pszFormat, TOrvaneSyslogLvl::slNotice); }
+void TLogging::Informational(const std::string& pszFormat) {
+  WriteMessage(pszFormat, TOrvaneSyslogLvl::slInformational);
+}
+
+void TLogging::Debug(const std::string& pszFormat) {
+  if (pAlwaysShwDbg) WriteMessage(pszFormat, TOrvaneSyslogLvl::slDebug);
+}
+
+std::string TLogging::PrependDateToStr(const std::string& logmsg) const {
+  return pPrependDate ? DateTimeToFileStamp(pClock()) + ": " + logmsg : logmsg;
+}
+
+std::string TLogging::PrependDateToGuiStr(const std::string& logmsg) const {
+  return pPrependDateMemo ? DateTimeToFileStamp(pClock()) + ": " + logmsg : logmsg;
+}
+
+std::string TLogging::ExecutableFileName() const {
+  const std::string path = pExecutablePath.empty() ? GetExecutablePath() : pExecutablePath;
+  const auto slash = path.find_last_of(PathDelim);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void TLogging::SetModuleName(const std::string& ModName) {
+  pProductName = ModName;
+  if (!pSyslogEnabled && !pLogToFile) return;
+  pBinName = RemoveAll(ExecutableFileName(), ".exe");
+  if (!ModName.empty() && !EqualsIgnoreCase(ModName, pBinName))
+    pExecName = "(" + pBinName + ":" + ModName + ") : ";
+  else
+    pExecName = "(" + pBinName + ") : ";
+}
+
+std::string TLogging::ExecutableNameAndVersion() const {
+  std::string name = ExecutableFileName();
+  // Windows names end in ".exe"; elsewhere the name has no extension to strip.
+  if (name.size() >= 4 && EqualsIgnoreCase(name.substr(name.size() - 4), ".exe"))
+    name.resize(name.size() - 4);
+  const std::string version = GetFileVersionString(pExecutablePath, true, "V", false);
+  if (version.find("GetFileVersionInfo failed") == std::string::npos) name += " " + version;
+  return name;
+}
+
+void TLogging::ApplicationStartMessage() {
+  Debug(ExecutableNameAndVersion() + " started... | Logging Class: " + LogClassVersion);
+}
+
+void TLogging::ApplicationEndMessage() { Debug(ExecutableNameAndVersion() + " exit..."); }
+
+std::string TLogging::ReplaceUmlauts(const std::string& text) {
+  // Every letter replaced here is a two-byte UTF-8 sequence starting 0xC3.
+  if (text.find('\xC3') == std::string::npos) return text;
+  static const std::array<std::pair<std::string, std::string>, 7> kReplacements = {{
+      {"\xC3\xA4", "ae"},  // ä
+      {"\xC3\x84", "Ae"},  // Ä
+      {"\xC3\xBC", "ue"},  // ü
+      {"\xC3\x9C", "Ue"},  // Ü
+      {"\xC3\xB6", "oe"},  // ö
+      {"\xC3\x96", "Oe"},  // Ö
+      {"\xC3\x9F", "ss"},  // ß
+  }};
+  std::string result = text;
+  for (const auto& [from, to] : kReplacements) {
+    for (auto pos = result.find(from); pos != std::string::npos; pos = result.find(from, pos + to.size()))
+      result.replace(pos, from.size(), to);
+  }
+  return result;
+}
+
+std::string TLogging::FormatLine(const std::string& text, TOrvaneSyslogLvl level) const {
+  std::string line =
+      PrependDateToStr(ReplaceUmlauts(kLinePrefix[static_cast<std::size_t>(level) & 7] + text));
+  return pAppendExecName ? pExecName + line : line;
+}
+
+void TLogging::WriteMessage(const std::string& text, TOrvaneSyslogLvl level) {
+  const bool repeated = pDontRepeatMessages && text == pLastMessage;
+  if (!repeated) {
+    if (pDontRepeatMessages) pLastMessage = text;
+    // No outputs, nothing to format.
+    if (pLogToFile || GuiMemo) {
+      const std::string line = FormatLine(text, level);
+      if (pLogToFile) WriteToFile(line);
+      if (GuiMemo) WriteToGui(line);
+    }
+  }
+  ++nTotalErrors;
+}
+
+void TLogging::KeepWaiting(std::string line) {
+  if (pLogMessageBuffer.size() >= pMaxWaitingLines) {
+    if (pLogMessageBuffer.empty()) {
+      ++pDroppedLines;
+      return;
+    }
+    pLogMessageBuffer.pop_front();
+    ++pDroppedLines;
+  }
+  pLogMessageBuffer.push_back(std::move(line));
+}
+
+void TLogging::WriteToFile(const std::string& line) {
+  if (!OpenLogFile()) {
+    KeepWaiting(line);
+    return;
+  }
+  // One write: a note on lines lost while the file was unreachable, the
+  // waiting lines in the order they came, then this line.
+  std::deque<std::string> lines;
+  if (pDroppedLines > 0) {
+    lines.push_back(FormatLine(
+        fmt::format("{} log lines were dropped while the log file could not be opened", pDroppedLines),
+        TOrvaneSyslogLvl::slWarning));
+    pDroppedLines = 0;
+  }
+  for (auto& waiting : pLogMessageBuffer) lines.push_back(std::move(waiting));
+  pLogMessageBuffer.clear();
+  lines.push_back(line);
+  std::string bytes;
+  for (const auto& l : lines) {
+    bytes += l;
+    bytes += kLineEnd;
+  }
+  std::size_t written = LogFile.Write(bytes);
+  CloseLogFile();
+  if (written == bytes.size()) return;
+  // The write stopped early (a full disk, say): lines that did not reach the
+  // file in full wait for the next message.
+  for (auto& l : lines) {
+    const std::size_t size = l.size() + 2;
+    if (written >= size) {
+      written -= size;
+      continue;
+    }
+    written = 0;
+    KeepWaiting(std::move(l));
+  }
+}
+
+void TLogging::WriteToGui(const std::string& line) {
+  try {
+    if (!GuiMemo->IsAlive()) return;
+    GuiMemo->InsertFirstLine(PrependDateToGuiStr(line));
+    if (GuiMemo->LineCount() > pMemoNumRows + 1) GuiMemo->DeleteLine(pMemoNumRows + 1);
+  } catch (...) {
+    // The control is a mirror of the log; its failures must not stop logging.
+  }
+}
+
+std::string TLogging::HeaderBlock() const {
+  std::string name = pProductName;
+  if (name.empty()) {
+    name = ExecutableFileName();
+    // Without ".exe" (POSIX) the whole name is the header name.
+    const auto exe = name.find(".exe");
+    if (exe != std::string::npos) name.resize(exe);
+  }
+  const std::size_t width = std::max<std::size_t>(DisplayLength(name) + 16, 55);
+  const std::string stars(width + 1, '*');
+  std::string block;
+  auto star = [&] { block += stars + kLineEnd; };
+  auto box = [&](const std::string& content) {
+    block += content;
+    const std::size_t length = DisplayLength(content);
+    if (length < width - 1) block.append(width - 1 - length, ' ');
+    block += "**";
+    block += kLineEnd;
+  };
+  star();
+  box("** " + name + " - Logfile");
+  box("**");
+  box("** This file contains all messages ");
+  box("** of Orvane Logging class");
+  box("**");
+  star();
+  box("** Available Log Levels: ");
+  box("** ");
+  for (const auto& text : kSeverityText) box("** - " + text);
+  box("** ");
+  box("** Severity in decreasing order");
+  box("** Higher levels include lower levels");
+  box("** e.g. Log Level \"Alert\" will log Emergency+Alert");
+  box("** e.g. Log Level \"Error\" will log");
+  box("**   Emergency + Alert + Critical + Error");
+  box("** ");
+  star();
+  block += kLineEnd;
+  return block;
+}
+
+bool TLogging::OpenLogFile() {
+  // A file held by another process may free up in a moment: retry a few
+  // times, pausing only between failed attempts.
+  for (int attempt = 0; attempt <= pMaxTryFileOpen; ++attempt) {
+    const auto result = LogFile.Open(pDbgLogFile);
+    if (result == TLogFile::TOpenResult::Created) LogFile.Write(HeaderBlock());
+    if (result != TLogFile::TOpenResult::Failed) return true;
+    if (attempt < pMaxTryFileOpen) std::this_thread::sleep_for(kOpenRetryPause);
+  }
+  return false;
+}
+
+void TLogging::CloseLogFile() { LogFile.Close(); }
+
+void StartLogging(TLogTimerFactory timers) {
+  TLogSettings settings;
+  settings.TimerFactory = std::move(timers);
+  StartLogging(settings);
+}
+
+void StartLogging(const TLogSettings& settings) {
+  if (Logger) return;
+  Logger = new TLogging(nullptr, "", settings);
+  Logger->ApplicationStartMessage();
+  SetSystemDebugHook(&ForwardSystemDebug);
+}
+
+void StopLogging() {
+  if (Logger) {
+    Logger->ApplicationEndMessage();
+    delete Logger;
+    Logger = nullptr;
+  }
+  SetSystemDebugHook(nullptr);
+}
 
 }  // namespace orvane

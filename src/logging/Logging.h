@@ -1,17 +1,28 @@
 // The program's one diagnostic channel.
 //
-// PLACEHOLDER: this is the contract the other folders code against (the
-// global `Logger`, `Debug`, `DebugFmt`, `Error`); the logger core replaces the
-// body without changing these signatures.
+// Modules hand TLogging short texts at one of eight syslog-style levels; it
+// formats each message once and passes the line to its outputs: a plain-text
+// log file with a header block, and a multi-line text control in a window.
+// One instance exists, the global `Logger`, created by StartLogging() while
+// the program initialises and destroyed by StopLogging() at shutdown.
 #pragma once
 
 #include <fmt/printf.h>
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <string>
+
+#include "logging/LogFile.h"
+#include "logging/LogTextControl.h"
+#include "logging/LogTimer.h"
 
 namespace orvane {
 
+// Ordered by decreasing severity; the numbers are the syslog severity codes.
 enum class TOrvaneSyslogLvl : std::uint8_t {
   slEmergency = 0,
   slAlert = 1,
@@ -23,23 +34,173 @@ enum class TOrvaneSyslogLvl : std::uint8_t {
   slDebug = 7,
 };
 
+// One description per level; the part before its first ":" is the level tag
+// written into every log line.
+const std::string& SeverityText(TOrvaneSyslogLvl level);
+
+// Version of the logging class, shown in the start message.
+inline constexpr const char* LogClassVersion = "202101-1";
+
+using TLogClock = std::function<std::chrono::system_clock::time_point()>;
+
+// What the logger is to do, decided once before it is constructed. A
+// default-constructed value leaves logging disabled: every output off.
+struct TLogSettings {
+  bool LoggingEnabled = false;  // master switch; off means no output at all
+  bool LogToFile = false;
+  bool SyslogEnabled = false;
+  bool AlwaysShowDebug = false;  // level 7 messages are produced at all
+  bool PrependDate = false;      // date stamp on file and text-control lines
+  bool PrependDateMemo = false;  // a date stamp of its own on text-control lines
+  bool AppendExecName = false;   // "(name) : " in front of every file line
+  // Base of the log file name: every ".log" is removed, then "_", the
+  // executable's base name and ".log" are appended. Relative paths are
+  // relative to the working directory.
+  std::string DebugLogFile = "log_debug.log";
+  int LogFileMaxSizeInMB = 2;
+  bool EnableLogRotation = false;
+  bool CompressOldFiles = false;
+  std::string ServerName = "127.0.0.1";
+  int ServerPort = 514;
+  std::uint8_t LogLevel = 7;   // syslog threshold
+  std::uint8_t Facility = 16;  // syslog facility (local0)
+  int MemoNumRows = 10;        // the text control keeps MemoNumRows + 1 lines
+  // Lines kept in memory while the log file cannot be opened; beyond this
+  // the oldest are dropped (and the drop is noted once the file opens).
+  std::size_t MaxWaitingLines = 10000;
+
+  // The surroundings: the executable whose name and version the logger uses
+  // (empty: the running program), the time source of the date stamps (empty:
+  // the system clock), and the factory for its timers (empty: no timers).
+  std::string ExecutablePath;
+  TLogClock Clock;
+  TLogTimerFactory TimerFactory;
+};
+
 class TLogging {
  public:
-  void Error(const std::string& text);
-  void Debug(const std::string& text);
+  // Gui: a text control to mirror lines into, or null. Passing one switches
+  // logging on as a whole; which outputs are on comes from the settings.
+  TLogging(std::shared_ptr<ILogTextControl> Gui, const std::string& ModuleName, const TLogSettings& settings);
+  ~TLogging();
+  TLogging(const TLogging&) = delete;
+  TLogging& operator=(const TLogging&) = delete;
 
-  // printf-style (%s, %d, %.1f); formats only when debug output is on.
+  // Level 0 to 6: the text is written as it is (it is no format pattern).
+  void Emergency(const std::string& pszFormat);
+  void Alert(const std::string& pszFormat);
+  void Critical(const std::string& pszFormat);
+  void Error(const std::string& pszFormat);
+  void Warning(const std::string& pszFormat);
+  void Notice(const std::string& pszFormat);
+  void Informational(const std::string& pszFormat);
+  // Level 7: produced only when debug messages are switched on; otherwise
+  // nothing happens, not even counting.
+  void Debug(const std::string& pszFormat);
+
+  // printf-style (%s, %d, %.1f); formats only when debug output is on. A
+  // pattern that does not fit its arguments is written unformatted with a
+  // note instead of throwing into the caller.
   template <typename... Args>
-  void DebugFmt(const std::string& pattern, const Args&... args) {
-    if (pAlwaysShwDbg) Debug(fmt::sprintf(pattern, args...));
+  void DebugFmt(const std::string& pszFormat, const Args&... args) {
+    if (!pAlwaysShwDbg) return;
+    std::string text;
+    try {
+      text = fmt::sprintf(pszFormat, args...);
+    } catch (const fmt::format_error& e) {
+      text = pszFormat + " [format error: " + e.what() + "]";
+    }
+    WriteMessage(text, TOrvaneSyslogLvl::slDebug);
   }
 
+  // "<date stamp>: <logmsg>" when the file/control stamp (or, for the Gui
+  // variant, the control's own stamp) is on, else logmsg unchanged.
+  std::string PrependDateToStr(const std::string& logmsg) const;
+  std::string PrependDateToGuiStr(const std::string& logmsg) const;
+
+  void SetModuleName(const std::string& ModName);
+
+  // "<name>  V1.2.3 build 4 started... | Logging Class: 202101-1" and
+  // "<name>  V1.2.3 build 4 exit...", both at level 7.
+  void ApplicationStartMessage();
+  void ApplicationEndMessage();
+
+  bool LoggingEnabled() const { return pLoggingEnabled; }
+  bool LogToFile() const { return pLogToFile; }
+  void SetLogToFile(bool value) { pLogToFile = value; }
+  bool DontRepeatLogMessages() const { return pDontRepeatMessages; }
+  void SetDontRepeatLogMessages(bool value) { pDontRepeatMessages = value; }
+  int MemoNumRowsOverwrite() const { return pMemoNumRows; }
+  void SetMemoNumRowsOverwrite(int value) { pMemoNumRows = value; }
+
+  // Path of the log file ("" while the file output is off).
+  const std::string& DbgLogFile() const { return pDbgLogFile; }
+
+  // Messages handed to WriteMessage so far, repeats and unwritten ones
+  // included.
+  std::int32_t nTotalErrors = 0;
+
  private:
+  void WriteMessage(const std::string& text, TOrvaneSyslogLvl level);
+  std::string FormatLine(const std::string& text, TOrvaneSyslogLvl level) const;
+  void WriteToFile(const std::string& line);
+  void WriteToGui(const std::string& line);
+  void KeepWaiting(std::string line);
+  std::string ExecutableFileName() const;
+  std::string ExecutableNameAndVersion() const;
+  std::string HeaderBlock() const;
+  bool OpenLogFile();
+  void CloseLogFile();
+
+  static std::string ReplaceUmlauts(const std::string& text);
+
+  bool pPrependDate = false;
+  bool pPrependDateMemo = false;
+  std::string pProductName;
+  bool pLogToFile = false;
+  std::int64_t pLogFileMaxSize = 0;
+  bool pEnableLogRotation = false;
+  bool pCompressOldFiles = false;
+  std::string pServerIP;
+  std::int32_t pServerPort = 0;
+  bool pSyslogEnabled = false;
+  std::uint8_t pLogLevel = 0;
+  std::uint8_t pFacility = 0;
+  std::string pExecName;
+  bool pAppendExecName = false;
+  std::string pDbgLogFile;
   bool pAlwaysShwDbg = false;
+  std::int32_t pMemoNumRows = 0;
+  std::string pBinName;
+  bool pDontRepeatMessages = false;
+  std::string pLastMessage;
+  std::deque<std::string> pLogMessageBuffer;
+  std::size_t pDroppedLines = 0;
+  std::size_t pMaxWaitingLines = 0;
+  std::int32_t pMaxTryFileOpen = 10;
+  bool pLoggingEnabled = false;
+
+  std::string pExecutablePath;
+  TLogClock pClock;
+  TLogTimerFactory pTimerFactory;
+
+  TLogFile LogFile;
+  std::shared_ptr<ILogTextControl> GuiMemo;
 };
 
 // The process-wide instance; null before start-up and after shutdown, so code
 // that can run outside that window tests it first.
 extern TLogging* Logger;
+
+// Start-up of the logging unit: creates Logger (unless it exists), writes the
+// start message and routes the system library's debug output into Logger.
+// The first form starts with the default settings and binds the logger's
+// timers through the given factory.
+void StartLogging(TLogTimerFactory timers = {});
+void StartLogging(const TLogSettings& settings);
+
+// Shutdown of the logging unit: end message, Logger destroyed and emptied,
+// system debug output dropped again.
+void StopLogging();
 
 }  // namespace orvane

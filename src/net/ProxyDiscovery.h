@@ -25,8 +25,8 @@ inline constexpr int kProxyAccessTypeNoProxy = 1;
 inline constexpr int kProxyAccessTypeNamedProxy = 3;
 
 struct TAutoProxyResult {
-  int AccessType = 0;       // kProxyAccessTypeNoProxy or kProxyAccessTypeNamedProxy
-  std::string Proxy;        // "host:port" entries separated by ";" (named proxy only)
+  int AccessType = 0;  // kProxyAccessTypeNoProxy or kProxyAccessTypeNamedProxy
+  std::string Proxy;   // "host:port" entries separated by ";" (named proxy only)
   std::string ProxyBypass;
 };
 
@@ -36,5 +36,21 @@ std::optional<TIEProxyConfig> GetIEProxyConfigForCurrentUser();
 // The proxy for url according to config: automatic detection wins over the
 // script URL; with neither, or when detection/evaluation fails, nullopt.
 std::optional<TAutoProxyResult> GetProxyForUrl(const std::string& url, const TIEProxyConfig& config);
+
+// Where GetIEProxyConfigForCurrentUser takes the settings from when a source
+// is set; tests supply their own instead of the machine's.
+class IProxySettingsSource {
+ public:
+  virtual ~IProxySettingsSource() = default;
+  virtual std::optional<TIEProxyConfig> Read() = 0;
+};
+
+// Sets the process-wide source (not owned; nullptr restores the desktop's
+// settings) and returns the previous one.
+IProxySettingsSource* SetProxySettingsSource(IProxySettingsSource* source);
+
+// The desktop's own settings, whatever source is set: on Linux the GNOME
+// proxy settings, on Windows the Internet options.
+std::optional<TIEProxyConfig> ReadDesktopProxySettings();
 
 }  // namespace orvane

@@ -5,14 +5,18 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace orvane {
 
 #ifdef _WIN32
 inline constexpr char PathDelim = '\\';
+// Characters that end the folder part of a path ("C:name" has folder "C:").
+inline constexpr const char* PathDelimiters = "\\:";
 #else
 inline constexpr char PathDelim = '/';
+inline constexpr const char* PathDelimiters = "/";
 #endif
 
 // Full path of the running executable.
@@ -29,6 +33,10 @@ std::string AddTrailingBackslash(const std::string& folder);
 // most retries + 1 times for it to appear. Never reports.
 void ForceDirectoryWait(const std::string& folder, int retries);
 
+// The same with the pause supplied by the caller (tests count the pauses).
+void ForceDirectoryWait(const std::string& folder, int retries,
+                        const std::function<void(std::chrono::milliseconds)>& pause);
+
 // Full path <folder><prefix><5 digits>.<extension> of a file that did not
 // exist when it was chosen; the file is not created.
 std::string GetUniqueFileName(const std::string& folder, const std::string& prefix,
@@ -38,9 +46,16 @@ std::string GetUniqueFileName(const std::string& folder, const std::string& pref
 // format state.
 std::string DateTimeToFileStamp(std::chrono::system_clock::time_point t);
 
-// Copies source to destination; with renameOnCollision an existing target is
-// kept and the copy gets a new name. True on success.
+// Copies source (a file or a folder) to destination; with renameOnCollision
+// an existing target is kept and the copy gets the first free name
+// "name (2).ext", "name (3).ext", ...; without it an existing target is
+// replaced. A destination that is an existing folder receives the source
+// under its own name. True on success.
 bool CopyFiles(const std::string& source, const std::string& destination, bool renameOnCollision);
+
+// path with " (n)" put before its extension: "/d/a.tar.gz", 2 -> "/d/a.tar (2).gz";
+// a leading dot does not start an extension (".profile (2)").
+std::string NumberedCopyName(const std::string& path, int n);
 
 // The company's folder ("Orvane mbH" + separator [+ sub + separator]) inside
 // the machine-wide or per-user application-data folder; empty on failure.
@@ -53,6 +68,11 @@ std::string GetConfigPath(const std::string& sub);
 // Temporary folder (override "TempDir", else the system's); computed once.
 std::string GetTempDirectory();
 
+// Empties the configuration and temporary folder caches, so the next call
+// works its answer out afresh. The program calls it once at shutdown; tests
+// call it to start from an empty cache.
+void ReleaseFolderCaches();
+
 // " <prefix>major.minor.release build N" (or "_bN", or without build), or
 // "GetFileVersionInfo failed: (code) message". Empty file = this program.
 std::string GetFileVersionString(const std::string& file, bool withBuild, const std::string& prefix,
@@ -60,7 +80,6 @@ std::string GetFileVersionString(const std::string& file, bool withBuild, const 
 
 // Empty text on success with the four numbers set; on failure the failure
 // text and the outputs untouched. Empty file = this program.
-std::string GetFileVersionNumbers(const std::string& file, int& major, int& minor, int& release,
-                                  int& build);
+std::string GetFileVersionNumbers(const std::string& file, int& major, int& minor, int& release, int& build);
 
 }  // namespace orvane

@@ -1,0 +1,74 @@
+// Proxy auto-configuration (PAC) scripts: evaluating FindProxyForURL and
+// turning its answer into the auto-proxy result the HTTP GET understands.
+//
+// A PAC script is JavaScript from the network. It runs in an embedded
+// engine with the customary helper functions (isInNet, shExpMatch, ...),
+// under a memory cap and, on POSIX, in a disposable child process that is
+// killed when the time limit runs out. Everything the helpers learn about
+// the machine (name resolution, the own address, the clock) comes from a
+// TPacEnvironment, so tests can run scripts without touching the network.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "net/ProxyDiscovery.h"
+
+namespace orvane {
+
+struct TPacEnvironment {
+  // IPv4 address of host as dotted quad; nullopt when it does not resolve.
+  // Only called for names: IPv4 literals are answered without it.
+  std::function<std::optional<std::string>(const std::string& host)> ResolveIPv4;
+  // The address myIpAddress() reports.
+  std::function<std::string()> MyIpAddress;
+  // Milliseconds since 1970-01-01 UTC, the "now" of weekdayRange, dateRange
+  // and timeRange.
+  std::function<std::int64_t()> NowMs;
+};
+
+// The machine's own: getaddrinfo, the default-route interface's address
+// (127.0.0.1 when there is none), the system clock.
+TPacEnvironment SystemPacEnvironment();
+
+struct TPacLimits {
+  std::chrono::milliseconds TimeLimit{5000};
+  std::size_t MemoryLimit = std::size_t{64} << 20;
+};
+
+struct TPacOutcome {
+  std::optional<std::string> Result;  // what FindProxyForURL returned
+  std::string Error;                  // why there is no result
+};
+
+// Runs script and calls FindProxyForURL(url, host). Script errors, a result
+// that is not a string, running out of memory or time all give no Result.
+// Members of env that are empty fall back to SystemPacEnvironment().
+TPacOutcome EvaluatePacScript(const std::string& script, const std::string& url, const std::string& host,
+                              const TPacEnvironment& env, const TPacLimits& limits = {});
+
+// The engine itself, in the calling process and without a time limit; a
+// fatal engine error ends the process when exitOnFatal is set (otherwise it
+// aborts). EvaluatePacScript calls this inside its disposable child.
+TPacOutcome RunPacScriptInThisProcess(const std::string& script, const std::string& url,
+                                      const std::string& host, const TPacEnvironment& env,
+                                      std::size_t memoryLimit, bool exitOnFatal);
+
+// Maps a FindProxyForURL answer ("PROXY a:1; HTTPS b:2; DIRECT") to the
+// auto-proxy result. Entries are read in order: PROXY/HTTP entries give
+// "host:port", HTTPS entries "https://host:port" (and then every entry gets
+// its scheme, "http://a:1;https://b:2", so the first one always parses);
+// SOCKS entries and unknown or malformed ones are skipped; a DIRECT entry
+// ends the list. DIRECT before any proxy gives kProxyAccessTypeNoProxy.
+// Nothing usable gives nullopt (which means: go direct).
+std::optional<TAutoProxyResult> PacResultToAutoProxy(const std::string& result);
+
+// The host part of url as FindProxyForURL expects it (lower case, IPv6
+// without brackets); empty when url has none.
+std::string PacHostOfUrl(const std::string& url);
+
+}  // namespace orvane

@@ -1,0 +1,398 @@
+#include "logging/Logging.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+#include "system/DebugHook.h"
+#include "system/SysUtils.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::TempDir;
+using test::WriteFileBytes;
+
+const char* const kToolHeader =
+    "********************************************************\r\n"
+    "** Tool - Logfile                                     **\r\n"
+    "**                                                    **\r\n"
+    "** This file contains all messages                    **\r\n"
+    "** of Orvane Logging class                            **\r\n"
+    "**                                                    **\r\n"
+    "********************************************************\r\n"
+    "** Available Log Levels:                              **\r\n"
+    "**                                                    **\r\n"
+    "** - Notfall: System ist unbrauchbar                  **\r\n"
+    "** - Alarm: Es muss sofort etwas getan werden         **\r\n"
+    "** - Kritisch: Kritischer Zustand                     **\r\n"
+    "** - Fehler: Fehlerzustand                            **\r\n"
+    "** - Warnung: Warnungszustand                         **\r\n"
+    "** - Hinweis: Normaler, aber signifikanter Zustand    **\r\n"
+    "** - Information: Informationsbotschaften             **\r\n"
+    "** - Debug: Botschaften auf Debug-Ebene               **\r\n"
+    "**                                                    **\r\n"
+    "** Severity in decreasing order                       **\r\n"
+    "** Higher levels include lower levels                 **\r\n"
+    "** e.g. Log Level \"Alert\" will log Emergency+Alert    **\r\n"
+    "** e.g. Log Level \"Error\" will log                    **\r\n"
+    "**   Emergency + Alert + Critical + Error             **\r\n"
+    "**                                                    **\r\n"
+    "********************************************************\r\n"
+    "\r\n";
+
+// 31 January 2024, 14:30:05 local time.
+std::chrono::system_clock::time_point FixedTime() {
+  std::tm tm{};
+  tm.tm_year = 2024 - 1900;
+  tm.tm_mon = 0;
+  tm.tm_mday = 31;
+  tm.tm_hour = 14;
+  tm.tm_min = 30;
+  tm.tm_sec = 5;
+  tm.tm_isdst = -1;
+  return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+}
+
+// File output on, no stamps or prefixes, so lines are "(tag): text".
+TLogSettings FileSettings(const fs::path& folder, const std::string& exe = "/opt/tool/Tool.exe") {
+  TLogSettings s;
+  s.LoggingEnabled = true;
+  s.LogToFile = true;
+  s.DebugLogFile = (folder / "log_debug.log").string();
+  s.ExecutablePath = exe;
+  return s;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (auto end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", start)) {
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  if (start != text.size()) lines.push_back("<unterminated>" + text.substr(start));
+  return lines;
+}
+
+// The message lines of a log file, header block skipped.
+std::vector<std::string> MessageLines(const fs::path& file) {
+  std::string text = ReadFileBytes(file);
+  if (text.rfind("****", 0) == 0) {
+    const auto end = text.find("*\r\n\r\n");
+    if (end == std::string::npos) throw std::runtime_error("header without its end in " + file.string());
+    text.erase(0, end + 5);
+  }
+  return SplitLines(text);
+}
+
+class FakeTextControl : public ILogTextControl {
+ public:
+  bool IsAlive() const override { return alive; }
+  void InsertFirstLine(const std::string& line) override {
+    if (fail) throw std::runtime_error("control gone");
+    lines.insert(lines.begin(), line);
+  }
+  int LineCount() const override { return static_cast<int>(lines.size()); }
+  void DeleteLine(int index) override { lines.erase(lines.begin() + index); }
+
+  std::vector<std::string> lines;
+  bool alive = true;
+  bool fail = false;
+};
+
+TEST(Logging, NewFileStartsWithHeaderAndCarriesBothPrefixes) {
+  TempDir dir;
+  TLogSettings s = FileSettings(dir.path());
+  s.AlwaysShowDebug = true;
+  s.PrependDate = true;
+  s.AppendExecName = true;
+  s.Clock = FixedTime;
+  TLogging log(nullptr, "", s);
+  log.Debug("Config loaded");
+  log.Error("second");
+
+  EXPECT_EQ(log.DbgLogFile(), (dir / "log_debug_Tool.log").string());
+  EXPECT_EQ(ReadFileBytes(dir / "log_debug_Tool.log"),
+            std::string(kToolHeader) +
+                "(Tool) : 20240131_143005: (Debug        ): Config loaded\r\n"
+                "(Tool) : 20240131_143005: (Fehler       ): second\r\n");
+}
+
+TEST(Logging, EveryLevelWritesItsThirteenCharacterTag) {
+  TempDir dir;
+  TLogSettings s = FileSettings(dir.path());
+  s.AlwaysShowDebug = true;
+  TLogging log(nullptr, "", s);
+  using Op = void (TLogging::*)(const std::string&);
+  const std::vector<std::pair<Op, std::string>> cases = {
+      {&TLogging::Emergency, "(Notfall      ): m"},     {&TLogging::Alert, "(Alarm        ): m"},
+      {&TLogging::Critical, "(Kritisch     ): m"},      {&TLogging::Error, "(Fehler       ): m"},
+      {&TLogging::Warning, "(Warnung      ): m"},       {&TLogging::Notice, "(Hinweis      ): m"},
+      {&TLogging::Informational, "(Information  ): m"}, {&TLogging::Debug, "(Debug        ): m"},
+  };
+  std::vector<std::string> expected;
+  for (const auto& [op, line] : cases) {
+    (log.*op)("m");
+    expected.push_back(line);
+  }
+  EXPECT_EQ(MessageLines(log.DbgLogFile()), expected);
+  EXPECT_EQ(log.nTotalErrors, 8);
+  EXPECT_EQ(SeverityText(TOrvaneSyslogLvl::slNotice), "Hinweis: Normaler, aber signifikanter Zustand");
+}
+
+TEST(Logging, UmlautsAreSpelledOutAndOtherTextKept) {
+  TempDir dir;
+  TLogging log(nullptr, "", FileSettings(dir.path()));
+  // The text is no pattern: "%s" must come through as it is.
+  log.Error(
+      "Gr\xC3\xB6\xC3\x9F"
+      "e \xC3\xA4\xC3\x84\xC3\xBC\xC3\x9C\xC3\xB6\xC3\x96\xC3\x9F 100% %s \xE2\x82\xAC");
+  EXPECT_EQ(MessageLines(log.DbgLogFile()),
+            std::vector<std::string>{"(Fehler       ): Groesse aeAeueUeoeOess 100% %s \xE2\x82\xAC"});
+}
+
+TEST(Logging, ExistingFileIsAppendedWithoutHeader) {
+  TempDir dir;
+  for (const std::string old : {"old line\r\n", ""}) {
+    WriteFileBytes(dir / "log_debug_Tool.log", old);
+    TLogging log(nullptr, "", FileSettings(dir.path()));
+    log.Warning("new");
+    EXPECT_EQ(ReadFileBytes(dir / "log_debug_Tool.log"), old + "(Warnung      ): new\r\n");
+  }
+}
+
+TEST(Logging, ExecutableAndModuleNamesShapeFileHeaderAndPrefix) {
+  const std::string name39(39, 'N');
+  const std::string name41(41, 'L');
+  struct Case {
+    std::string exe, module, logFile, headerTitle, prefix;
+    std::size_t width;  // length of star and box lines
+  };
+  const std::vector<Case> cases = {
+      {"/opt/tool/Tool.exe", "", "log_debug_Tool.log", "** Tool - Logfile", "(Tool) : ", 56},
+      // Names without ".exe" are used whole.
+      {"/usr/bin/OrvaneSupport", "", "log_debug_OrvaneSupport.log", "** OrvaneSupport - Logfile",
+       "(OrvaneSupport) : ", 56},
+      {"/x/" + name39 + ".exe", "", "log_debug_" + name39 + ".log", "** " + name39 + " - Logfile",
+       "(" + name39 + ") : ", 56},
+      {"/x/" + name41 + ".exe", "", "log_debug_" + name41 + ".log", "** " + name41 + " - Logfile",
+       "(" + name41 + ") : ", 58},
+      {"/opt/tool/Tool.exe", "Updater", "log_debug_Tool.log", "** Updater - Logfile",
+       "(Tool:Updater) : ", 56},
+      {"/opt/tool/Tool.exe", "tOOL", "log_debug_Tool.log", "** tOOL - Logfile", "(Tool) : ", 56},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.exe + " / " + c.module);
+    TempDir dir;
+    TLogSettings s = FileSettings(dir.path(), c.exe);
+    s.AppendExecName = true;
+    TLogging log(nullptr, c.module, s);
+    log.Notice("hi");
+    ASSERT_EQ(log.DbgLogFile(), (dir / c.logFile).string());
+    const auto lines = SplitLines(ReadFileBytes(dir / c.logFile));
+    ASSERT_EQ(lines.size(), 27u);
+    EXPECT_EQ(lines[1].substr(0, lines[1].find_last_not_of(" *") + 1), c.headerTitle);
+    for (std::size_t i = 0; i < 25; ++i) EXPECT_EQ(lines[i].size(), c.width) << lines[i];
+    EXPECT_EQ(lines[25], "");
+    EXPECT_EQ(lines[26], c.prefix + "(Hinweis      ): hi");
+  }
+}
+
+TEST(Logging, LinesWaitWhileTheFileCannotBeOpenedAndFollowInOrder) {
+  TempDir dir;
+  TLogging log(nullptr, "", FileSettings(dir.path()));
+  // A folder where the file should be: every open fails.
+  fs::create_directory(dir / "log_debug_Tool.log");
+  log.Error("one");
+  log.Error("two");
+  log.Error("three");
+  fs::remove(dir / "log_debug_Tool.log");
+  EXPECT_FALSE(fs::exists(dir / "log_debug_Tool.log"));
+
+  log.Error("four");
+  const std::string afterFour = ReadFileBytes(dir / "log_debug_Tool.log");
+  EXPECT_EQ(afterFour, std::string(kToolHeader) +
+                           "(Fehler       ): one\r\n(Fehler       ): two\r\n"
+                           "(Fehler       ): three\r\n(Fehler       ): four\r\n");
+  log.Error("five");
+  EXPECT_EQ(ReadFileBytes(dir / "log_debug_Tool.log"), afterFour + "(Fehler       ): five\r\n");
+  EXPECT_EQ(log.nTotalErrors, 5);
+}
+
+TEST(Logging, WaitingLinesAreCappedAndTheDropIsNoted) {
+  TempDir dir;
+  // The log's folder is a plain file, so the log file cannot be created.
+  WriteFileBytes(dir / "logs", "not a folder");
+  TLogSettings s = FileSettings(dir / "logs");
+  s.MaxWaitingLines = 3;
+  TLogging log(nullptr, "", s);
+  for (const char* text : {"1", "2", "3", "4", "5"}) log.Error(text);
+  fs::remove(dir / "logs");
+  fs::create_directory(dir / "logs");
+  log.Error("6");
+  EXPECT_EQ(MessageLines(dir / "logs" / "log_debug_Tool.log"),
+            (std::vector<std::string>{
+                "(Warnung      ): 2 log lines were dropped while the log file could not be opened",
+                "(Fehler       ): 3", "(Fehler       ): 4", "(Fehler       ): 5", "(Fehler       ): 6"}));
+}
+
+TEST(Logging, LinesThatDidNotReachAFullDiskAreWrittenLater) {
+  TempDir dir;
+  fs::create_symlink("/dev/full", dir / "log_debug_Tool.log");
+  TLogging log(nullptr, "", FileSettings(dir.path()));
+  log.Error("one");
+  log.Error("two");
+  fs::remove(dir / "log_debug_Tool.log");
+  log.Error("three");
+  EXPECT_EQ(
+      MessageLines(dir / "log_debug_Tool.log"),
+      (std::vector<std::string>{"(Fehler       ): one", "(Fehler       ): two", "(Fehler       ): three"}));
+}
+
+TEST(Logging, RepeatSuppressionDropsOnlyImmediateRepeatsButCountsThem) {
+  TempDir dir;
+  TLogging log(nullptr, "", FileSettings(dir.path()));
+  EXPECT_FALSE(log.DontRepeatLogMessages());
+  log.Error("same");
+  log.Error("same");
+  log.SetDontRepeatLogMessages(true);
+  for (const char* text : {"A", "A", "B", "A", "a"}) log.Error(text);
+  EXPECT_EQ(MessageLines(log.DbgLogFile()),
+            (std::vector<std::string>{"(Fehler       ): same", "(Fehler       ): same", "(Fehler       ): A",
+                                      "(Fehler       ): B", "(Fehler       ): A", "(Fehler       ): a"}));
+  EXPECT_EQ(log.nTotalErrors, 7);
+}
+
+TEST(Logging, DebugOutputOnlyWhenSwitchedOn) {
+  TempDir dir;
+  {
+    TLogging log(nullptr, "", FileSettings(dir.path()));
+    log.Debug("hidden");
+    log.DebugFmt("%d of %s", 3, "hidden");
+    EXPECT_EQ(log.nTotalErrors, 0);
+    EXPECT_FALSE(fs::exists(dir / "log_debug_Tool.log"));
+  }
+  TLogSettings s = FileSettings(dir.path());
+  s.AlwaysShowDebug = true;
+  TLogging log(nullptr, "", s);
+  log.DebugFmt("%s=%d (%.1f s)", std::string("files"), 5, 1.25);
+  log.DebugFmt("%d", "not a number");
+  EXPECT_EQ(MessageLines(log.DbgLogFile()),
+            (std::vector<std::string>{"(Debug        ): files=5 (1.2 s)",
+                                      "(Debug        ): %d [format error: invalid type specifier]"}));
+}
+
+TEST(Logging, DisabledLoggingCountsButWritesNothing) {
+  TempDir dir;
+  test::ScopedCwd cwd(dir.path());
+  TLogSettings s = FileSettings(dir.path());
+  s.LoggingEnabled = false;
+  s.AlwaysShowDebug = true;
+  TLogging log(nullptr, "", s);
+  log.Error("x");
+  log.Debug("y");
+  EXPECT_FALSE(log.LoggingEnabled());
+  EXPECT_FALSE(log.LogToFile());
+  EXPECT_EQ(log.nTotalErrors, 1);
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(Logging, TextControlKeepsNewestLinesFirstUpToItsLimit) {
+  auto memo = std::make_shared<FakeTextControl>();
+  TLogSettings s;
+  s.MemoNumRows = 50;
+  TLogging log(memo, "", s);  // a text control alone switches logging on
+  EXPECT_TRUE(log.LoggingEnabled());
+  for (int i = 0; i < 60; ++i) log.Notice(std::to_string(i));
+  ASSERT_EQ(memo->lines.size(), 51u);
+  EXPECT_EQ(memo->lines.front(), "(Hinweis      ): 59");
+  EXPECT_EQ(memo->lines.back(), "(Hinweis      ): 9");
+
+  memo->alive = false;
+  log.Notice("unseen");
+  memo->alive = true;
+  memo->fail = true;
+  log.Notice("throws");
+  EXPECT_EQ(memo->lines.front(), "(Hinweis      ): 59");
+  EXPECT_EQ(log.nTotalErrors, 62);
+}
+
+TEST(Logging, TextControlLinesCarryTheirOwnStampInFrontOfTheFileLine) {
+  TempDir dir;
+  auto memo = std::make_shared<FakeTextControl>();
+  TLogSettings s = FileSettings(dir.path());
+  s.PrependDate = true;
+  s.PrependDateMemo = true;
+  s.AppendExecName = true;
+  s.Clock = FixedTime;
+  TLogging log(memo, "", s);
+  log.Warning("disk low");
+  const std::string fileLine = "(Tool) : 20240131_143005: (Warnung      ): disk low";
+  EXPECT_EQ(MessageLines(log.DbgLogFile()), std::vector<std::string>{fileLine});
+  EXPECT_EQ(memo->lines, std::vector<std::string>{"20240131_143005: " + fileLine});
+}
+
+TEST(Logging, StartAndEndMessagesUseTheNameWithoutExe) {
+  for (const auto& [exe, name] : std::vector<std::pair<std::string, std::string>>{
+           {"/opt/tool/Tool.exe", "Tool"}, {"/usr/bin/OrvaneSupport", "OrvaneSupport"}}) {
+    SCOPED_TRACE(exe);
+    TempDir dir;
+    TLogSettings s = FileSettings(dir.path(), exe);
+    s.AlwaysShowDebug = true;
+    TLogging log(nullptr, "", s);
+    log.ApplicationStartMessage();
+    log.ApplicationEndMessage();
+    // The version part is there only when the file has a readable version.
+    const std::string version = GetFileVersionString(exe, true, "V", false);
+    const std::string shown =
+        name + (version.find("GetFileVersionInfo failed") == std::string::npos ? " " + version : "");
+    EXPECT_EQ(MessageLines(log.DbgLogFile()),
+              (std::vector<std::string>{"(Debug        ): " + shown + " started... | Logging Class: 202101-1",
+                                        "(Debug        ): " + shown + " exit..."}));
+  }
+}
+
+TEST(Logging, StartAndStopManageLoggerAndSystemDebugOutput) {
+  TempDir dir;
+  ASSERT_EQ(Logger, nullptr);
+  TLogSettings s = FileSettings(dir.path(), "");
+  s.AlwaysShowDebug = true;
+  StartLogging(s);
+  ASSERT_NE(Logger, nullptr);
+  const std::string file = Logger->DbgLogFile();
+  EXPECT_EQ(file, (dir / "log_debug_test_logging.log").string());
+  SystemDebug("from below");
+  StopLogging();
+  EXPECT_EQ(Logger, nullptr);
+  EXPECT_FALSE(SystemDebugEnabled());
+
+  // The running program has its version from the build.
+  const std::string shown = "test_logging  " + GetFileVersionString("", true, "V", false).substr(1);
+  EXPECT_EQ(
+      MessageLines(file),
+      (std::vector<std::string>{"(Debug        ): " + shown + " started... | Logging Class: 202101-1",
+                                "(Debug        ): from below", "(Debug        ): " + shown + " exit..."}));
+}
+
+TEST(Logging, DefaultStartUpLeavesLoggingDisabled) {
+  TempDir dir;
+  test::ScopedCwd cwd(dir.path());
+  StartLogging();
+  ASSERT_NE(Logger, nullptr);
+  EXPECT_FALSE(Logger->LoggingEnabled());
+  Logger->Error("nowhere");
+  StopLogging();
+  EXPECT_EQ(Logger, nullptr);
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+}  // namespace
+}  // namespace orvane
