@@ -1,0 +1,170 @@
+#include "system/ShellOpen.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/TestSupport.h"
+#include "system/DebugHook.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Waits for a file the started program writes last. The bound only keeps a
+// broken start from hanging the run.
+bool WaitForFile(const fs::path& file) {
+  for (int i = 0; i < 3000; ++i) {
+    if (fs::exists(file)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+std::vector<std::string> ReadLines(const fs::path& file) {
+  std::ifstream in(file);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A shell script that writes its arguments, one "[arg]" per line, to
+// <out>/args, then "<parent pid> <session id> <stdin>" to <out>/ids and
+// finally creates <out>/done. It calls no program through PATH, so it also runs with
+// PATH pointing elsewhere.
+void WriteRecorder(const fs::path& script, const fs::path& out, fs::perms perms) {
+  std::string text = R"sh(#!/bin/sh
+for a in "$@"; do printf '[%s]\n' "$a"; done > '@OUT@/args'
+read -r stat < /proc/$$/stat
+# Fields after the program name: state, parent, group, session.
+set -- ${stat##*) }
+echo "$2 $4 $(/bin/readlink /proc/$$/fd/0)" > '@OUT@/ids'
+: > '@OUT@/done'
+)sh";
+  for (size_t at = 0; (at = text.find("@OUT@", at)) != std::string::npos; at += out.string().size())
+    text.replace(at, 5, out.string());
+  test::WriteFileBytes(script, text);
+  fs::permissions(script, perms);
+}
+
+std::vector<std::string> Bracketed(const std::vector<std::string>& args) {
+  std::vector<std::string> lines;
+  for (const std::string& arg : args) lines.push_back("[" + arg + "]");
+  return lines;
+}
+
+struct TStartCase {
+  std::string parameters;
+  std::vector<std::string> expected;
+};
+
+TEST(ShellOpen, StartsScriptDetachedWithSplitParameters) {
+  const std::vector<TStartCase> cases = {
+      {"-install -quiet -organizationid \"4c1e9b07-72fd-4e58-b0a3-19d6f2e8a4c5\" -serverurl "
+       "\"https://x.example\"",
+       {"-install", "-quiet", "-organizationid", "4c1e9b07-72fd-4e58-b0a3-19d6f2e8a4c5", "-serverurl",
+        "https://x.example"}},
+      {"\"C:\\Program Files\\x\\\\\" say=\\\"hi\\\" \"a \"\"b\"\" c\" ''",
+       {"C:\\Program Files\\x\\", "say=\"hi\"", "a \"b\" c", "''"}},
+      {"", {}},
+  };
+  for (const TStartCase& c : cases) {
+    SCOPED_TRACE(c.parameters);
+    test::TempDir dir;
+    const fs::path script = dir / "record args.sh";
+    WriteRecorder(script, dir.path(), fs::perms::owner_all);
+
+    ASSERT_TRUE(ShellOpen(script.string(), c.parameters));
+    // The program is not our child: nothing to reap, now or later.
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+
+    ASSERT_TRUE(WaitForFile(dir / "done"));
+    EXPECT_EQ(ReadLines(dir / "args"), Bracketed(c.expected));
+    std::istringstream ids(test::ReadFileBytes(dir / "ids"));
+    pid_t parent = 0, session = 0;
+    std::string input;
+    ids >> parent >> session >> input;
+    EXPECT_NE(parent, getpid());
+    EXPECT_NE(session, getsid(0));
+    EXPECT_EQ(input, "/dev/null");
+  }
+}
+
+TEST(ShellOpen, MakesDownloadedProgramsExecutableFirst) {
+  test::TempDir dir;
+  const fs::path script = dir / "script.sh";
+  WriteRecorder(script, dir.path(), fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(ShellOpen(script.string(), "one"));
+  ASSERT_TRUE(WaitForFile(dir / "done"));
+  EXPECT_EQ(ReadLines(dir / "args"), Bracketed({"one"}));
+
+  // A native program too: a copy of touch, told to create a file whose name
+  // holds a space.
+  const fs::path touch = dir / "touch";
+  fs::copy_file("/usr/bin/touch", touch);
+  fs::permissions(touch, fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(ShellOpen(touch.string(), "\"" + (dir / "made it").string() + "\""));
+  EXPECT_TRUE(WaitForFile(dir / "made it"));
+  EXPECT_NE(fs::status(touch).permissions() & fs::perms::owner_exec, fs::perms::none);
+}
+
+std::vector<std::string> g_debug;
+void RecordDebug(const std::string& text) { g_debug.push_back(text); }
+
+// wine and xdg-open are stood in for by recorder scripts on PATH.
+TEST(ShellOpen, HandsOtherFilesToTheirOpener) {
+  test::TempDir dir;
+  const fs::path bin = dir / "bin", out = dir / "out";
+  fs::create_directories(bin);
+  fs::create_directories(out);
+  const fs::path program = dir / "Setup.exe", document = dir / "readme.txt";
+  test::WriteFileBytes(program, std::string("MZ\x90\0\3\0\0\0", 8));
+  test::WriteFileBytes(document, "hello\n");
+
+  g_debug.clear();
+  SetSystemDebugHook(&RecordDebug);
+  {
+    test::ScopedEnv path("PATH", bin.string());
+    EXPECT_FALSE(ShellOpen(program.string(), ""));
+    EXPECT_FALSE(ShellOpen(document.string(), ""));
+    EXPECT_FALSE(ShellOpen((dir / "missing.exe").string(), ""));
+  }
+  SetSystemDebugHook(nullptr);
+  ASSERT_EQ(g_debug.size(), 3u);
+  EXPECT_NE(g_debug[0].find("wine"), std::string::npos) << g_debug[0];
+  EXPECT_NE(g_debug[1].find("xdg-open"), std::string::npos) << g_debug[1];
+  EXPECT_NE(g_debug[2].find("No such file or directory"), std::string::npos) << g_debug[2];
+
+  WriteRecorder(bin / "wine", out, fs::perms::owner_all);
+  {
+    test::ScopedEnv path("PATH", bin.string());
+    ASSERT_TRUE(ShellOpen(program.string(), "/S \"/D=C:\\Program Files\\Tool\""));
+  }
+  ASSERT_TRUE(WaitForFile(out / "done"));
+  EXPECT_EQ(ReadLines(out / "args"), Bracketed({program.string(), "/S", "/D=C:\\Program Files\\Tool"}));
+
+  fs::remove(out / "done");
+  WriteRecorder(bin / "xdg-open", out, fs::perms::owner_all);
+  {
+    test::ScopedEnv path("PATH", bin.string());
+    ASSERT_TRUE(ShellOpen(document.string(), "--not-for-the-opener"));
+  }
+  ASSERT_TRUE(WaitForFile(out / "done"));
+  EXPECT_EQ(ReadLines(out / "args"), Bracketed({document.string()}));
+}
+
+}  // namespace
+}  // namespace orvane
