@@ -13,6 +13,7 @@
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 
 #include <algorithm>
 #include <string>
@@ -39,6 +40,7 @@ wxBitmapBundle Svg(std::string_view svg, int size) {
 
 constexpr int kCollapsedDesignHeight = 190;
 constexpr int kExpandedDesignHeight = 320;
+constexpr int kHoverPollMs = 50;
 
 }  // namespace
 
@@ -271,28 +273,43 @@ void TMainFrame::BindEvents() {
   click(cbUseProxy, wxEVT_CHECKBOX, TControlId::cbUseProxy);
   click(cbProxyAutoConfig, wxEVT_CHECKBOX, TControlId::cbProxyAutoConfig);
 
-  BindHint(btnShutdown, TControlId::btnShutdown);
-  BindHint(btnDownload, TControlId::btnDownload);
-  BindHint(btnInstallShortcut, TControlId::btnInstallShortcut);
-  BindHint(cbVersion, TControlId::cbVersion);
-  BindHint(cbUseProxy, TControlId::cbUseProxy);
-  BindHint(cbAutoClose, TControlId::cbAutoClose);
-  BindHint(cbProxyAutoConfig, TControlId::cbProxyAutoConfig);
-  BindHint(edtProxyIP, TControlId::edtProxyIP);
+  fHintControls = {{btnShutdown, TControlId::btnShutdown},
+                   {btnDownload, TControlId::btnDownload},
+                   {btnInstallShortcut, TControlId::btnInstallShortcut},
+                   {cbVersion, TControlId::cbVersion},
+                   {cbUseProxy, TControlId::cbUseProxy},
+                   {cbAutoClose, TControlId::cbAutoClose},
+                   {cbProxyAutoConfig, TControlId::cbProxyAutoConfig},
+                   {edtProxyIP, TControlId::edtProxyIP}};
+  fHoverTimer.SetOwner(this);
+  Bind(wxEVT_TIMER, &TMainFrame::OnHoverTimer, this, fHoverTimer.GetId());
+  fHoverTimer.Start(kHoverPollMs);
 
   Bind(wxEVT_CLOSE_WINDOW, &TMainFrame::OnClose, this);
   Bind(wxEVT_ACTIVATE, &TMainFrame::OnActivate, this);
 }
 
-void TMainFrame::BindHint(wxWindow* control, TControlId id) {
-  control->Bind(wxEVT_ENTER_WINDOW, [this, id](wxMouseEvent& event) {
-    fForm->ControlMouseEnter(id);
-    event.Skip();
-  });
-  control->Bind(wxEVT_LEAVE_WINDOW, [this, id](wxMouseEvent& event) {
-    fForm->ControlMouseLeave(id);
-    event.Skip();
-  });
+std::optional<TControlId> TMainFrame::HintControlAt(const wxPoint& screenPoint) const {
+  for (wxWindow* w = wxFindWindowAtPoint(screenPoint); w && w != this; w = w->GetParent()) {
+    for (const auto& [control, id] : fHintControls) {
+      if (control == w) return id;
+    }
+  }
+  return std::nullopt;
+}
+
+// Hints follow the pointer by looking where it is rather than by enter and
+// leave events: GTK builds the option box and the edit from several native
+// parts and reports a leave when the pointer moves between them (and no
+// enter for the drop-down button), so the events alone lose the hint inside
+// the control.
+void TMainFrame::OnHoverTimer(wxTimerEvent&) {
+  const std::optional<TControlId> now =
+      IsShownOnScreen() ? HintControlAt(wxGetMousePosition()) : std::nullopt;
+  if (now == fHovered) return;
+  if (fHovered) fForm->ControlMouseLeave(*fHovered);
+  fHovered = now;
+  if (fHovered) fForm->ControlMouseEnter(*fHovered);
 }
 
 void TMainFrame::OnClose(wxCloseEvent& event) {

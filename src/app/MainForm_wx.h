@@ -4,8 +4,12 @@
 #pragma once
 
 #include <wx/frame.h>
+#include <wx/timer.h>
 
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "app/MainForm.h"
 
@@ -38,7 +42,9 @@ class TMainFrame : public wxFrame {
   void CreateControls();
   void LayoutControls();
   void BindEvents();
-  void BindHint(wxWindow* control, TControlId id);
+  // The control under the pointer, if it is one with a hint.
+  std::optional<TControlId> HintControlAt(const wxPoint& screenPoint) const;
+  void OnHoverTimer(wxTimerEvent& event);
   // Runs a TMainForm entry point and carries out a close that was asked for
   // while it ran.
   template <typename F>
@@ -49,6 +55,9 @@ class TMainFrame : public wxFrame {
   std::unique_ptr<TView> fView;
   std::unique_ptr<TMainForm> fForm;
   bool fClosePending = false;
+  std::vector<std::pair<wxWindow*, TControlId>> fHintControls;
+  wxTimer fHoverTimer;
+  std::optional<TControlId> fHovered;
   int fCollapsedClientHeight = 0;
   int fExpandedClientHeight = 0;
 

@@ -157,8 +157,11 @@ bool ReadVersionBlock(Reader& reader, std::vector<std::uint8_t>& block) {
       return reader.Fail(kNotAnImage);
   }
   if (optional.size() < countOffset + 4) return reader.Fail(kNotAnImage);
-  const std::size_t resourceEntry = countOffset + 4 + 2 * 8;
-  if (U32(&optional[countOffset]) < 3 || optional.size() < resourceEntry + 8) return reader.Fail(kNoVersion);
+  // The data directories follow their count; the resource table is the third.
+  constexpr std::size_t kDirectorySize = 8;
+  const std::size_t resourceEntry = countOffset + 4 + 2 * kDirectorySize;
+  if (U32(&optional[countOffset]) < 3 || optional.size() < resourceEntry + kDirectorySize)
+    return reader.Fail(kNoVersion);
   const std::uint32_t resourceRva = U32(&optional[resourceEntry]);
   if (resourceRva == 0) return reader.Fail(kNoVersion);
 

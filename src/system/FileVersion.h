@@ -5,7 +5,8 @@
 // checks every offset against the data it has, and caps what it reads, so any
 // file a user may have downloaded is safe to hand to it.
 //
-// Error codes of the portable reader (errno values):
+// Error codes of the portable reader (errno values; on Windows the system's
+// version API is used instead and the codes are its last-error codes):
 //   the error of open/fstat/pread  the file cannot be read (ENOENT, EACCES, EIO)
 //   EISDIR    the name is a folder
 //   ENOEXEC   not a PE image, or its headers, sections or resource tree point

@@ -1,6 +1,6 @@
 // File versions on POSIX: PE files through the portable reader; the running
-// program (an ELF file without version resource) reports the version it was
-// built as, with build number 0.
+// program (an ELF file without version resource), named by an empty text or
+// by its own path, reports the version it was built as, with build number 0.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,14 +37,22 @@ class FileSource : public TPeSource {
   std::uint64_t size_;
 };
 
+TFileVersionQuery BuildVersion() {
+  TFileVersionQuery query;
+  query.version = {ORVANE_VERSION_MAJOR, ORVANE_VERSION_MINOR, ORVANE_VERSION_PATCH, 0};
+  return query;
+}
+
+bool IsRunningProgram(const struct stat& st) {
+  struct stat self {};
+  return stat("/proc/self/exe", &self) == 0 && self.st_dev == st.st_dev && self.st_ino == st.st_ino;
+}
+
 }  // namespace
 
 TFileVersionQuery QueryFileVersion(const std::string& file) {
+  if (file.empty()) return BuildVersion();
   TFileVersionQuery query;
-  if (file.empty()) {
-    query.version = {ORVANE_VERSION_MAJOR, ORVANE_VERSION_MINOR, ORVANE_VERSION_PATCH, 0};
-    return query;
-  }
   // O_NONBLOCK: a FIFO must not make us wait for a writer.
   const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) {
@@ -58,6 +66,8 @@ TFileVersionQuery QueryFileVersion(const std::string& file) {
     query.error = EISDIR;
   } else if (!S_ISREG(st.st_mode)) {
     query.error = ENOEXEC;
+  } else if (IsRunningProgram(st)) {
+    query = BuildVersion();
   } else {
     FileSource source(fd, static_cast<std::uint64_t>(st.st_size));
     query = ReadPeFileVersion(source);

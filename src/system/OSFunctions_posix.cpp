@@ -25,14 +25,14 @@ bool IsAbsolute(const std::string& path) { return !path.empty() && path.front() 
 std::string HomeFolder() {
   std::string home = EnvText("HOME");
   if (IsAbsolute(home)) return home;
-  long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+  const long size = sysconf(_SC_GETPW_R_SIZE_MAX);
   std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
   passwd entry{};
   passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-      IsAbsolute(found->pw_dir ? found->pw_dir : ""))
-    return found->pw_dir;
-  return {};
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
+    return {};
+  const std::string dir = found->pw_dir;
+  return IsAbsolute(dir) ? dir : std::string();
 }
 
 // XDG_<name>_HOME, else $HOME + fallback; empty without a home folder.

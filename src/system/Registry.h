@@ -1,6 +1,8 @@
 // Registry-style overrides under the company key
 // "Software\Orvane mbH Tessel\<subkey>": the machine-wide key is read, the
-// per-user key is only ever deleted.
+// per-user key is only ever deleted. Windows keeps them in the registry;
+// elsewhere each key is a small text file below the machine-wide or per-user
+// configuration folder (see Registry_posix.cpp and RegistryFile.h).
 #pragma once
 
 #include <string>

@@ -83,8 +83,7 @@ void DeleteCompanyUserRegKey(const std::string& subkey) {
     file += ".reg";
     std::error_code ec;
     std::filesystem::remove(file, ec);
-    if (std::filesystem::is_directory(std::filesystem::symlink_status(*key, ec)))
-      std::filesystem::remove_all(*key, ec);
+    std::filesystem::remove_all(*key, ec);  // a symbolic link goes, not what it points to
   } catch (...) {
   }
 }

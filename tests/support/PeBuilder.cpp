@@ -140,7 +140,8 @@ PeImage BuildPeImage(const PeImageOptions& o) {
   image.peHeaderOffset = kPeOffset;
   image.optionalHeaderOffset = kPeOffset + 24;
   image.sectionTableOffset = image.optionalHeaderOffset + optionalSize;
-  const std::uint32_t headersSize = AlignUp(image.sectionTableOffset + 40u * sections, kFileAlignment);
+  const std::uint32_t headersSize =
+      AlignUp(image.sectionTableOffset + std::size_t{40} * sections, kFileAlignment);
 
   // xor eax, eax; ret
   const std::string code("\x31\xC0\xC3", 3);
@@ -198,9 +199,9 @@ PeImage BuildPeImage(const PeImageOptions& o) {
   }
   const std::size_t directories = plus ? 112 : 96;
   Put32(b, opt + directories - 4, 16);  // number of data directories
-  if (o.versionResource) {
-    Put32(b, opt + directories + 2 * 8, kResourceRva);
-    Put32(b, opt + directories + 2 * 8 + 4, static_cast<std::uint32_t>(resources.size()));
+  if (o.versionResource) {  // the third directory: resources
+    Put32(b, opt + directories + 16, kResourceRva);
+    Put32(b, opt + directories + 16 + 4, static_cast<std::uint32_t>(resources.size()));
   }
 
   const auto section = [&b](std::size_t at, const char* name, std::uint32_t virtualSize, std::uint32_t rva,

@@ -56,6 +56,7 @@ TEST(FileVersion, RunningProgramReportsTheBuildVersion) {
                               std::to_string(ORVANE_VERSION_MINOR) + "." +
                               std::to_string(ORVANE_VERSION_PATCH);
   EXPECT_EQ(GetFileVersionString("", true, "V", false), " V" + version + " build 0");
+  EXPECT_EQ(GetFileVersionString(GetExecutablePath(), true, "V", true), " V" + version + "_b0");
   int major = -1, minor = -1, release = -1, build = -1;
   EXPECT_EQ(GetFileVersionNumbers("", major, minor, release, build), "");
   EXPECT_EQ(major, ORVANE_VERSION_MAJOR);
@@ -67,7 +68,7 @@ TEST(FileVersion, BrokenImagesFailWithTheirCode) {
   const PeImage good = BuildPeImage({.fileVersion = {1, 2, 3, 4}});
   const PeImage good64 = BuildPeImage({.fileVersion = {1, 2, 3, 4}, .pe32Plus = true});
   const std::size_t res = good.resourceOffset;
-  const std::size_t dataDirectory = good.optionalHeaderOffset + 96 + 2 * 8;
+  const std::size_t dataDirectory = good.optionalHeaderOffset + 96 + 16;  // the resource table entry
   struct Case {
     const char* what;
     int code;

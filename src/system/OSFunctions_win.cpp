@@ -1,0 +1,86 @@
+// Shell folders, GetTempPathW, linguistic lower-casing and FormatMessageW.
+#include <shlobj.h>
+#include <windows.h>
+
+#include "system/OSFunctions.h"
+#include "system/OSFunctions_win.h"
+#include "system/SysUtils.h"
+
+#pragma comment(lib, "shell32.lib")
+
+namespace orvane {
+namespace {
+
+std::string ShellFolder(int csidl) {
+  wchar_t path[MAX_PATH + 1] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  return AddTrailingBackslash(WideToUtf8(path));
+}
+
+}  // namespace
+
+std::wstring Utf8ToWide(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+std::string WideToUtf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                    nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+std::string GetApplicationDataFolder(bool perUser) {
+  return ShellFolder(perUser ? CSIDL_LOCAL_APPDATA : CSIDL_COMMON_APPDATA);
+}
+
+std::string GetConfigurationFolder(bool perUser) {
+  return ShellFolder(perUser ? CSIDL_APPDATA : CSIDL_COMMON_APPDATA);
+}
+
+std::string GetSystemTempFolder() {
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD n = GetTempPathW(MAX_PATH + 1, path);
+  if (n == 0 || n > MAX_PATH) return {};
+  return AddTrailingBackslash(WideToUtf8(path));
+}
+
+std::tm ToLocalTime(std::time_t t) {
+  std::tm local{};
+  localtime_s(&local, &t);
+  return local;
+}
+
+std::string LowerCaseText(const std::string& text) {
+  const std::wstring wide = Utf8ToWide(text);
+  if (wide.empty()) return text;
+  const DWORD flags = LCMAP_LOWERCASE | LCMAP_LINGUISTIC_CASING;
+  const int n = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, wide.data(), static_cast<int>(wide.size()),
+                              nullptr, 0, nullptr, nullptr, 0);
+  if (n <= 0) return text;
+  std::wstring lower(static_cast<size_t>(n), L'\0');
+  LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, wide.data(), static_cast<int>(wide.size()), lower.data(), n,
+                nullptr, nullptr, 0);
+  return WideToUtf8(lower);
+}
+
+std::string SystemErrorMessage(int code) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+      static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text = n && buffer ? WideToUtf8(std::wstring(buffer, n)) : std::string();
+  if (buffer) LocalFree(buffer);
+  return TrimSystemMessage(text);
+}
+
+}  // namespace orvane
