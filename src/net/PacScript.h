@@ -7,6 +7,7 @@
 // killed when the time limit runs out. Everything the helpers learn about
 // the machine (name resolution, the own address, the clock) comes from a
 // TPacEnvironment, so tests can run scripts without touching the network.
+// POSIX only: on Windows WinHTTP evaluates the scripts.
 #pragma once
 
 #include <chrono>

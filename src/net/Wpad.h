@@ -1,6 +1,7 @@
 // Finding and fetching the proxy auto-configuration script, and working out
 // the proxy for one URL from it: the POSIX stand-in for what WinHTTP does on
 // Windows (automatic detection by DNS, or the configured script URL).
+// POSIX only.
 #pragma once
 
 #include <functional>

@@ -1,0 +1,80 @@
+// The configuration file on POSIX: the 8-bit code page is UTF-8, and the file
+// is read and written with plain system calls so that failures carry errno.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "app/ConfigFile.h"
+#include "app/JSONHelper.h"
+#include "system/OSError.h"
+
+namespace orvane {
+
+namespace {
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+// Hand-edited files are usually UTF-8; bytes that are not valid UTF-8 (say a
+// Latin-1 "ü") become U+FFFD instead of failing the whole file.
+std::string DecodeAnsiText(std::string_view bytes) { return SanitizeUtf8(bytes); }
+
+std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
+  // O_NONBLOCK keeps a FIFO of that name from blocking the open.
+  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (file.get() < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    RaiseOSError(errno, path);
+  }
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) RaiseOSError(errno, path);
+  if (S_ISDIR(info.st_mode)) return std::nullopt;
+  if (!S_ISREG(info.st_mode)) RaiseOSError(EINVAL, path + ": not a regular file");
+
+  std::string bytes;
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseOSError(errno, path);
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+void WriteConfigFileBytes(const std::string& path, std::string_view bytes) {
+  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666));
+  if (file.get() < 0) RaiseOSError(errno, path);
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(file.get(), bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseOSError(errno, path);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  // Some file systems report write errors only when the file is closed.
+  if (::close(file.release()) != 0) RaiseOSError(errno, path);
+}
+
+}  // namespace orvane

@@ -1,0 +1,41 @@
+// Windows: the file is opened for reading with FILE_SHARE_READ only, so the
+// open fails with a sharing violation while anyone holds it open for writing
+// (or deletion), and nobody can start writing while it is hashed. Readers are
+// still allowed, so a running executable, a virus scanner or Explorer's
+// preview do not make the hash fail.
+#include <windows.h>
+
+#include <memory>
+
+#include "system/OSError.h"
+#include "system/OSError_win.h"
+#include "system/SHA256.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr DWORD kBlockSize = DWORD{1} << 20;
+
+struct HandleCloser {
+  void operator()(HANDLE h) const { CloseHandle(h); }
+};
+
+}  // namespace
+
+void ReadFileBlocksForHashing(const std::string& fileName, const FileBlockSink& sink) {
+  const HANDLE h = CreateFileW(Utf8ToWide(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) RaiseLastOSError(fileName);
+  const std::unique_ptr<void, HandleCloser> file(h);
+
+  const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(kBlockSize);
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(h, buffer.get(), kBlockSize, &n, nullptr)) RaiseLastOSError(fileName);
+    if (n == 0) break;
+    sink(buffer.get(), n);
+  }
+}
+
+}  // namespace orvane

@@ -1,0 +1,226 @@
+#include "net/DownloadFile.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "logging/Logging.h"
+#include "net/NetTestSupport.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/TestSupport.h"
+#include "support/TinyProxy.h"
+
+namespace orvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::MatchesRegex;
+
+class RecordingMessages : public IDownloadMessages {
+ public:
+  void ShowMessage(const std::string& text) override { shown.push_back(text); }
+  std::vector<std::string> shown;
+};
+
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class DownloadFileTest : public NetTest {
+ protected:
+  void SetUp() override {
+    NetTest::SetUp();
+    server_.Routes().Get("/tool.exe", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("new tool", "application/octet-stream");
+    });
+    server_.Routes().Get("/cut.exe", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content_provider(100, "application/octet-stream",
+                               [](size_t offset, size_t, httplib::DataSink& sink) {
+                                 return offset == 0 && sink.write("MZ half", 7);
+                               });
+    });
+    server_.Start();
+  }
+
+  LoopbackHttpServer server_;
+  TempDir dir_;
+  RecordingMessages messages_;
+};
+
+TEST(ParseManualProxyEntry, ReadsTheEntryAsAnUrlAuthority) {
+  struct Case {
+    const char* entry;
+    TManualProxyEntry expected;
+  };
+  for (const Case& c : {
+           Case{"10.0.0.1:3128", {"10.0.0.1", "3128", "", ""}},
+           Case{"http://10.0.0.1:3128/anything/after", {"10.0.0.1", "3128", "", ""}},
+           Case{"user:pa:ss@proxy:8080", {"proxy", "8080", "user", "pa:ss"}},
+           Case{"u:p@ss@proxy:8080", {"proxy", "8080", "u", "p@ss"}},
+           Case{"user@proxy:8080", {"proxy", "8080", "user", ""}},
+           Case{":orphan@proxy:8080", {"proxy", "8080", "", ""}},
+           Case{"us%20er:p%40ss@proxy:8080", {"proxy", "8080", "us%20er", "p%40ss"}},
+           Case{"[::1]:3128", {"::1", "3128", "", ""}},
+           Case{"u:p@[fe80::1]:8080", {"fe80::1", "8080", "u", "p"}},
+           Case{"proxy:notanumber", {"proxy", "notanumber", "", ""}},
+       }) {
+    SCOPED_TRACE(c.entry);
+    const TManualProxyEntry got = ParseManualProxyEntry(c.entry);
+    EXPECT_EQ(got.Host, c.expected.Host);
+    EXPECT_EQ(got.Port, c.expected.Port);
+    EXPECT_EQ(got.User, c.expected.User);
+    EXPECT_EQ(got.Password, c.expected.Password);
+  }
+
+  for (auto [entry, message] :
+       {std::pair{"10.0.0.1", kNoProxyPortMessage}, std::pair{"10.0.0.1:", kNoProxyPortMessage},
+        std::pair{"HTTP://10.0.0.1:3128", kNoProxyPortMessage},
+        std::pair{"user:pw@10.0.0.1/x:80", kNoProxyPortMessage}, std::pair{"[::1]", kNoProxyPortMessage},
+        std::pair{"[::1", "Invalid proxy address: [::1"},
+        std::pair{"[::1]3128", "Invalid proxy address: [::1]3128"}}) {
+    SCOPED_TRACE(entry);
+    try {
+      ParseManualProxyEntry(entry);
+      ADD_FAILURE() << "no failure";
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
+  }
+}
+
+TEST_F(DownloadFileTest, WritesTheBodyAndReportsProgress) {
+  uint64_t last = 0;
+  DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), false, "", messages_,
+               [&](uint64_t received, std::optional<uint64_t>) { last = received; });
+  EXPECT_THAT(messages_.shown, IsEmpty());
+  EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "new tool");
+  EXPECT_EQ(last, 8u);
+  EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("tool.exe"));
+}
+
+TEST_F(DownloadFileTest, ReplacesAFileWholeKeepingItsModeAndRelativePathsWork) {
+  WriteFileBytes(dir_ / "tool.exe", "old tool, longer than the new one");
+  fs::permissions(dir_ / "tool.exe", fs::perms(0750));
+  ScopedCwd cwd(dir_.path());
+
+  DownloadFile(server_.Url("/tool.exe"), "tool.exe", false, "", messages_);
+  EXPECT_THAT(messages_.shown, IsEmpty());
+  EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "new tool");
+  EXPECT_EQ(fs::status(dir_ / "tool.exe").permissions(), fs::perms(0750));
+  EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("tool.exe"));
+
+  // A new file gets the ordinary mode the umask leaves.
+  const mode_t mask = umask(022);
+  DownloadFile(server_.Url("/tool.exe"), "fresh.exe", false, "", messages_);
+  umask(mask);
+  EXPECT_EQ(fs::status(dir_ / "fresh.exe").permissions(), fs::perms(0644));
+}
+
+TEST_F(DownloadFileTest, FailedDownloadsLeaveTheOldFileUntouched) {
+  RefusingPort refusing;
+  struct Case {
+    std::string url;
+    std::string message;
+  };
+  for (const Case& c : {Case{server_.Url("/missing.exe"), "Download Failed with Status Code: 404"},
+                        Case{server_.Url("/cut.exe"), "Download Failed with Status Code: 6666"},
+                        Case{refusing.Url("/tool.exe"), "Download Failed with Status Code: 111"}}) {
+    SCOPED_TRACE(c.url);
+    WriteFileBytes(dir_ / "tool.exe", "old tool");
+    messages_.shown.clear();
+    DownloadFile(c.url, (dir_ / "tool.exe").string(), false, "", messages_);
+    EXPECT_THAT(messages_.shown, ElementsAre(c.message));
+    EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "old tool");
+    EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("tool.exe"));
+  }
+}
+
+TEST_F(DownloadFileTest, UnwritableTargetIsReportedAsAnError) {
+  WriteFileBytes(dir_ / "plainfile", "");
+  for (auto [path, reason] : {std::pair{dir_ / "no-such-folder" / "tool.exe", "No such file or directory"},
+                              std::pair{dir_ / "plainfile" / "tool.exe", "Not a directory"}}) {
+    SCOPED_TRACE(path);
+    messages_.shown.clear();
+    DownloadFile(server_.Url("/tool.exe"), path.string(), false, "", messages_);
+    EXPECT_THAT(messages_.shown,
+                ElementsAre("Error: EFCreateError: Cannot create file \"" + path.string() + "\". " + reason));
+  }
+  messages_.shown.clear();
+  fs::create_directory(dir_ / "taken.exe");
+  DownloadFile(server_.Url("/tool.exe"), (dir_ / "taken.exe").string(), false, "", messages_);
+  EXPECT_THAT(messages_.shown, ElementsAre(MatchesRegex("Error: EWriteError: Cannot replace file .*")));
+  EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("plainfile", "taken.exe"));
+}
+
+TEST_F(DownloadFileTest, ProxyEntryWithoutPortStopsBeforeAnyRequest) {
+  for (const char* entry : {"10.0.0.1", "HTTP://10.0.0.1:3128"}) {
+    messages_.shown.clear();
+    DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), true, entry, messages_);
+    EXPECT_THAT(messages_.shown, ElementsAre(kNoProxyPortMessage));
+  }
+  DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), true, "[::1", messages_);
+  EXPECT_EQ(messages_.shown.back(), "Invalid proxy address: [::1");
+  EXPECT_EQ(server_.RequestCount(), 0u);
+  EXPECT_FALSE(fs::exists(dir_ / "tool.exe"));
+}
+
+class FakeTextControl : public ILogTextControl {
+ public:
+  bool IsAlive() const override { return true; }
+  void InsertFirstLine(const std::string& line) override { lines.insert(lines.begin(), line); }
+  int LineCount() const override { return static_cast<int>(lines.size()); }
+  void DeleteLine(int index) override { lines.erase(lines.begin() + index); }
+  std::vector<std::string> lines;
+};
+
+TEST_F(DownloadFileTest, ProxyEntryIsUsedOnlyWhileTicked) {
+  auto control = std::make_shared<FakeTextControl>();
+  TLogSettings settings;
+  settings.LoggingEnabled = true;
+  settings.AlwaysShowDebug = true;
+  settings.MemoNumRows = 100;
+  TLogging logging(control, "DownloadFileTest", settings);
+  Logger = &logging;
+  struct Detach {
+    ~Detach() { Logger = nullptr; }
+  } detach;
+  const auto foundProxyLines = [&] {
+    return std::count_if(control->lines.begin(), control->lines.end(), [](const std::string& line) {
+      return line.find("Found Proxy Config: ") != std::string::npos;
+    });
+  };
+  TinyProxy proxy({"user", "secret"});
+  const std::string entry = "user:secret@127.0.0.1:" + std::to_string(proxy.Port());
+
+  DownloadFile(server_.Url("/tool.exe"), (dir_ / "a.exe").string(), true, entry, messages_);
+  EXPECT_THAT(messages_.shown, IsEmpty());
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.exe"), "new tool");
+  EXPECT_EQ(proxy.RequestCount(), 1u);
+  ASSERT_EQ(foundProxyLines(), 1);
+  EXPECT_THAT(control->lines.front(), HasSubstr("Found Proxy Config: Host: 127.0.0.1 Port: " +
+                                                std::to_string(proxy.Port()) + " Username: user"));
+
+  // Not ticked, or ticked with nothing entered: the earlier proxy does not
+  // carry over and the request goes where discovery says (here: direct).
+  DownloadFile(server_.Url("/tool.exe"), (dir_ / "b.exe").string(), false, entry, messages_);
+  DownloadFile(server_.Url("/tool.exe"), (dir_ / "c.exe").string(), true, "", messages_);
+  EXPECT_THAT(messages_.shown, IsEmpty());
+  EXPECT_EQ(ReadFileBytes(dir_ / "b.exe"), "new tool");
+  EXPECT_EQ(ReadFileBytes(dir_ / "c.exe"), "new tool");
+  EXPECT_EQ(proxy.RequestCount(), 1u);
+  EXPECT_EQ(server_.RequestCount(), 3u);
+  EXPECT_EQ(foundProxyLines(), 1);  // no line without a proxy
+}
+
+}  // namespace
+}  // namespace orvane::test

@@ -1,0 +1,249 @@
+#include "net/Wpad.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "support/TestSupport.h"
+
+namespace orvane {
+namespace {
+
+constexpr const char kTwoProxies[] =
+    "function FindProxyForURL(u, h) { return 'PROXY proxy1:8080; PROXY proxy2:8080'; }";
+constexpr const char kDirect[] = "function FindProxyForURL(u, h) { return 'DIRECT'; }";
+
+// An HTTP server on 127.0.0.1 that answers by Host header and path and
+// records what it was asked.
+class TScriptServer {
+ public:
+  struct TAnswer {
+    int status = 200;
+    std::string body;
+    std::string location;
+  };
+
+  TScriptServer() {
+    server_.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+      std::string host = request.get_header_value("Host");
+      host = host.substr(0, host.find(':'));
+      std::lock_guard<std::mutex> lock(mutex_);
+      requests_.push_back(host + request.path);
+      agents_.push_back(request.get_header_value("User-Agent"));
+      const auto it = answers_.find(host + request.path);
+      if (it == answers_.end()) {
+        response.status = 404;
+        return;
+      }
+      response.status = it->second.status;
+      if (!it->second.location.empty()) response.set_header("Location", it->second.location);
+      response.set_content(it->second.body, "application/x-ns-proxy-autoconfig");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) throw std::runtime_error("cannot listen on 127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() is lost on a server that is not yet listening.
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ~TScriptServer() {
+    server_.stop();
+    thread_.join();
+  }
+  TScriptServer(const TScriptServer&) = delete;
+  TScriptServer& operator=(const TScriptServer&) = delete;
+
+  // host + path, e.g. "wpad.example.com/wpad.dat"
+  void Answer(const std::string& where, TAnswer answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answers_[where] = std::move(answer);
+  }
+  std::vector<std::string> Requests() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+  }
+  std::vector<std::string> Agents() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return agents_;
+  }
+  int Port() const { return port_; }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+
+  // Every host goes to this server; the hosts asked for are recorded.
+  TScriptHostMapper Mapper(std::vector<std::string>* asked) const {
+    const int port = port_;
+    return [port, asked](const std::string& host, int) -> std::optional<std::string> {
+      asked->push_back(host);
+      return "127.0.0.1:" + std::to_string(port);
+    };
+  }
+
+ private:
+  httplib::Server server_;
+  std::thread thread_;
+  int port_ = 0;
+  std::mutex mutex_;
+  std::map<std::string, TAnswer> answers_;
+  std::vector<std::string> requests_;
+  std::vector<std::string> agents_;
+};
+
+TEST(Wpad, CandidateUrlsWalkUpToTheRegistrableDomain) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"b.corp.example.com",
+       {"http://wpad.b.corp.example.com/wpad.dat", "http://wpad.corp.example.com/wpad.dat",
+        "http://wpad.example.com/wpad.dat"}},
+      {"Corp.Example.COM.", {"http://wpad.corp.example.com/wpad.dat", "http://wpad.example.com/wpad.dat"}},
+      {"example.com", {"http://wpad.example.com/wpad.dat"}},
+      {"corp.example.co.uk",
+       {"http://wpad.corp.example.co.uk/wpad.dat", "http://wpad.example.co.uk/wpad.dat"}},
+      {"corp.lan", {"http://wpad.corp.lan/wpad.dat"}},
+      {"com", {}},
+      {"co.uk", {}},
+      {"", {}},
+      {"a..example.com", {}},
+      {"evil.com/x.example.com", {}},
+  };
+  for (const auto& [domain, urls] : cases) EXPECT_EQ(WpadCandidateUrls(domain), urls) << domain;
+}
+
+TEST(Wpad, DomainFromResolvConf) {
+  EXPECT_EQ(DomainFromResolvConf("nameserver 10.0.0.1\nsearch corp.example.com example.com\n"),
+            "corp.example.com");
+  EXPECT_EQ(DomainFromResolvConf("domain old.example\nsearch s.example\ndomain corp.example.com\n"),
+            "corp.example.com");
+  EXPECT_EQ(DomainFromResolvConf("# nothing\nnameserver 127.0.0.53\noptions edns0\n"), "");
+}
+
+TEST(Wpad, DetectionTriesParentDomainsInOrderAndTakesTheFirstScript) {
+  struct TCase {
+    const char* name;
+    std::map<std::string, std::string> scripts;  // host -> wpad.dat
+    std::optional<std::string> proxy;            // nullopt: no result; "": DIRECT
+    std::vector<std::string> asked;
+  };
+  const TCase cases[] = {
+      {"found at the top",
+       {{"wpad.example.com", kTwoProxies}},
+       "proxy1:8080;proxy2:8080",
+       {"wpad.b.corp.example.com", "wpad.corp.example.com", "wpad.example.com"}},
+      {"nearest wins",
+       {{"wpad.corp.example.com", kDirect}, {"wpad.example.com", kTwoProxies}},
+       "",
+       {"wpad.b.corp.example.com", "wpad.corp.example.com"}},
+      {"none found",
+       {},
+       std::nullopt,
+       {"wpad.b.corp.example.com", "wpad.corp.example.com", "wpad.example.com"}},
+  };
+  for (const TCase& c : cases) {
+    TScriptServer server;
+    for (const auto& [host, script] : c.scripts) server.Answer(host + "/wpad.dat", {200, script, ""});
+    std::vector<std::string> asked;
+    TScriptDiscoverySeams seams;
+    seams.HostDomain = [] { return std::string("b.corp.example.com"); };
+    seams.ScriptHosts = server.Mapper(&asked);
+    TIEProxyConfig config;
+    config.AutoDetect = true;
+    config.AutoConfigUrl = server.Url("/configured.pac");  // ignored while detecting
+
+    const auto result = DiscoverProxyForUrl("http://downloads.example.invalid/x.exe", config, seams);
+
+    EXPECT_EQ(asked, c.asked) << c.name;
+    std::vector<std::string> requested;
+    for (const std::string& host : c.asked) requested.push_back(host + "/wpad.dat");
+    EXPECT_EQ(server.Requests(), requested) << c.name;
+    ASSERT_EQ(result.has_value(), c.proxy.has_value()) << c.name;
+    if (!result) continue;
+    EXPECT_EQ(result->AccessType, c.proxy->empty() ? kProxyAccessTypeNoProxy : kProxyAccessTypeNamedProxy);
+    EXPECT_EQ(result->Proxy, *c.proxy) << c.name;
+  }
+}
+
+TEST(Wpad, DetectionWithoutADomainLooksNowhere) {
+  std::vector<std::string> asked;
+  TScriptDiscoverySeams seams;
+  seams.HostDomain = [] { return std::string("localhost"); };
+  seams.ScriptHosts = [&asked](const std::string& host, int) -> std::optional<std::string> {
+    asked.push_back(host);
+    return std::nullopt;
+  };
+  TIEProxyConfig config;
+  config.AutoDetect = true;
+  EXPECT_FALSE(DiscoverProxyForUrl("http://downloads.example.invalid/", config, seams));
+  EXPECT_TRUE(asked.empty());
+}
+
+TEST(Wpad, ConfiguredScriptUrl) {
+  const std::string big(kMaxProxyScriptSize + 1, ' ');
+  struct TCase {
+    const char* name;
+    TScriptServer::TAnswer answer;
+    std::optional<std::string> proxy;
+  };
+  const TCase cases[] = {
+      {"by host",
+       {200,
+        "function FindProxyForURL(url, host) {"
+        "  if (url == 'http://downloads.example.invalid/x.exe' && dnsDomainIs(host, '.example.invalid'))"
+        "    return 'PROXY proxy.corp:3128; DIRECT';"
+        "  return 'DIRECT'; }",
+        ""},
+       "proxy.corp:3128"},
+      {"direct", {200, kDirect, ""}, ""},
+      {"redirected", {302, "", "/moved.pac"}, "proxy1:8080;proxy2:8080"},
+      {"not found", {404, kTwoProxies, ""}, std::nullopt},
+      {"empty", {200, "", ""}, std::nullopt},
+      {"too large", {200, big + kTwoProxies, ""}, std::nullopt},
+      {"syntax error", {200, "function FindProxyForURL(u, h) {", ""}, std::nullopt},
+      {"endless", {200, "function FindProxyForURL(u, h) { while (true) {} }", ""}, std::nullopt},
+  };
+  for (const TCase& c : cases) {
+    TScriptServer server;
+    server.Answer("127.0.0.1/proxy.pac", c.answer);
+    server.Answer("127.0.0.1/moved.pac", {200, kTwoProxies, ""});
+    TScriptDiscoverySeams seams;
+    seams.Limits.TimeLimit = std::chrono::milliseconds(300);
+    TIEProxyConfig config;
+    config.AutoConfigUrl = server.Url("/proxy.pac");
+
+    const auto result = DiscoverProxyForUrl("http://downloads.example.invalid/x.exe", config, seams);
+
+    ASSERT_EQ(result.has_value(), c.proxy.has_value()) << c.name;
+    EXPECT_EQ(server.Agents().front(), "Brenlow OvixGet/1.0") << c.name;
+    if (!result) continue;
+    EXPECT_EQ(result->AccessType, c.proxy->empty() ? kProxyAccessTypeNoProxy : kProxyAccessTypeNamedProxy);
+    EXPECT_EQ(result->Proxy, *c.proxy) << c.name;
+  }
+}
+
+TEST(Wpad, ScriptFetchIsNeverSentThroughAProxy) {
+  TScriptServer server;
+  server.Answer("127.0.0.1/proxy.pac", {200, kTwoProxies, ""});
+  // A proxy from the environment would refuse the connection.
+  const test::ScopedEnv http_proxy("http_proxy", "http://127.0.0.1:1");
+  const test::ScopedEnv all_proxy("ALL_PROXY", "http://127.0.0.1:1");
+  EXPECT_TRUE(FetchProxyScript(server.Url("/proxy.pac"), true).Script);
+}
+
+TEST(Wpad, ConfiguredFileUrlAndNothingConfigured) {
+  const test::TempDir dir;
+  test::WriteFileBytes(dir / "proxy.pac", kTwoProxies);
+  TIEProxyConfig config;
+  config.AutoConfigUrl = "file://" + (dir / "proxy.pac").string();
+  const auto result = DiscoverProxyForUrl("http://downloads.example.invalid/", config, {});
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->Proxy, "proxy1:8080;proxy2:8080");
+
+  // Detection needs a script from the network, never a local file.
+  EXPECT_FALSE(FetchProxyScript(config.AutoConfigUrl, false).Script);
+  EXPECT_FALSE(DiscoverProxyForUrl("http://downloads.example.invalid/", TIEProxyConfig{}, {}));
+}
+
+}  // namespace
+}  // namespace orvane
