@@ -7,7 +7,7 @@
 
 #include "app/ConfigFile.h"
 #include "system/OSError.h"
-#include "system/OSError_win.h"
+#include "system/OSFunctions_win.h"
 
 namespace orvane {
 

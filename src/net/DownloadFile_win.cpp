@@ -7,7 +7,7 @@
 #include <fmt/format.h>
 
 #include "net/DownloadFile.h"
-#include "system/OSError_win.h"
+#include "system/OSFunctions_win.h"
 #include "system/OSFunctions.h"
 
 namespace orvane {

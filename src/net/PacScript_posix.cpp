@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -498,9 +499,10 @@ TPacOutcome DecodeReport(const std::string& report) {
   if (report.size() < kHead || (report[0] != 'R' && report[0] != 'E')) {
     return {std::nullopt, "the evaluation ended abnormally"};
   }
-  const std::string length_text = report.substr(1, kHead - 1);
-  if (length_text.find_first_not_of("0123456789") != std::string::npos ||
-      std::stoull(length_text) != report.size() - kHead) {
+  std::size_t length = 0;
+  const char* digits = report.data() + 1;
+  const std::from_chars_result parsed = std::from_chars(digits, digits + kHead - 1, length);
+  if (parsed.ec != std::errc() || parsed.ptr != digits + kHead - 1 || length != report.size() - kHead) {
     return {std::nullopt, "the evaluation ended abnormally"};
   }
   std::string payload = report.substr(kHead);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "system/OSError.h"
-#include "system/OSError_win.h"
+#include "system/OSFunctions_win.h"
 #include "system/ProcessHelper.h"
 
 namespace orvane {

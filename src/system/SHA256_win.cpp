@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "system/OSError.h"
-#include "system/OSError_win.h"
+#include "system/OSFunctions_win.h"
 #include "system/SHA256.h"
 
 namespace orvane {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "system/DebugHook.h"
-#include "system/OSError_win.h"
+#include "system/OSFunctions_win.h"
 #include "system/ShellOpen.h"
 
 namespace orvane {

@@ -1,0 +1,51 @@
+// Helpers for tests that drive real windows (under Xvfb in CI).
+#pragma once
+
+#include <wx/image.h>
+#include <wx/window.h>
+
+#include <filesystem>
+#include <functional>
+
+namespace orvane::test {
+
+// Holds the X display for one test process: tests that move the pointer or
+// press keys through the X server take it, so that test programs run side by
+// side cannot steal each other's input. Blocks until the display is free.
+class DisplayLock {
+ public:
+  DisplayLock();
+  ~DisplayLock();
+  DisplayLock(const DisplayLock&) = delete;
+  DisplayLock& operator=(const DisplayLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// Runs fn once, about delayMs later, from whichever event loop runs then;
+// a modal dialog's loop included, so a test can act inside ShowModal.
+void RunAfter(int delayMs, std::function<void()> fn);
+
+// Lets pending events, repaints and queued calls run.
+void PumpEvents();
+
+// Keeps letting events run for about ms milliseconds of real time.
+void PumpEventsFor(int ms);
+
+// The window as it is on screen, frame included: repaints it first, then
+// copies its rectangle from the screen.
+wxImage CaptureWindow(wxWindow* window);
+
+// A rectangle of the screen as it is now.
+wxImage CaptureScreen(const wxRect& rect);
+
+// CaptureWindow saved as a PNG file; false when the image could not be made
+// or written.
+bool SaveScreenshot(wxWindow* window, const std::filesystem::path& file);
+
+// Presses and releases a key through the X server, with the pointer moved
+// into the window so that the key reaches it.
+void PressKey(wxWindow* window, int keyCode);
+
+}  // namespace orvane::test
