@@ -103,14 +103,8 @@ class TMainFrame::TView : public IMainFormView {
   }
 
   void SetWindowHeight(int designHeight) override {
-    const wxSize size(f.GetClientSize().GetWidth(), f.ClientHeightFor(designHeight));
-    // The frame is not resizable by the user: its limits follow each change.
-    f.SetMinClientSize(wxDefaultSize);
-    f.SetMaxClientSize(wxDefaultSize);
-    f.SetClientSize(size);
-    f.SetMinClientSize(size);
-    f.SetMaxClientSize(size);
-    f.pnlMain->Layout();
+    f.fDesignHeight = designHeight;
+    f.ApplyHeight();
   }
   void SetTitle(const std::string& title) override { f.SetTitle(Wx(title)); }
   void Close() override { f.Close(); }
@@ -192,17 +186,6 @@ void TMainFrame::CreateControls() {
 // the design sizes. Design distances are kept as gaps and minimum sizes.
 void TMainFrame::LayoutControls() {
   const auto dip = [this](int v) { return FromDIP(v); };
-  const auto atLeast = [this](wxWindow* w, int width, int height) {
-    const wxSize best = w->GetBestSize();
-    w->SetMinSize(wxSize(std::max(best.x, FromDIP(width)), std::max(best.y, FromDIP(height))));
-  };
-  atLeast(btnInstallShortcut, 44, 44);
-  atLeast(btnDownload, 42, 44);
-  atLeast(btnShutdown, 51, 44);
-  atLeast(cbVersion, 135, 21);
-  atLeast(cbUseProxy, 135, 17);
-  atLeast(cbAutoClose, 142, 17);
-  atLeast(edtProxyIP, 297, 21);
 
   auto* header = new wxBoxSizer(wxHORIZONTAL);
   header->Add(imgOrvane, wxSizerFlags().Border(wxLEFT, dip(4)));
@@ -242,15 +225,62 @@ void TMainFrame::LayoutControls() {
   main->AddSpacer(dip(10));
   pnlMain->SetSizer(main);
 
-  // The two heights the window switches between: with and without the
-  // proxy group. The width fits both.
-  const wxSize expanded = main->GetMinSize();
-  main->Show(group, false, true);
-  const wxSize collapsed = main->GetMinSize();
-  const int width = std::max({FromDIP(360), expanded.x, collapsed.x});
-  fExpandedClientHeight = expanded.y;
-  fCollapsedClientHeight = collapsed.y;
-  SetClientSize(width, fCollapsedClientHeight);
+  // Design sizes are minimums; the platform's controls may need more.
+  const auto atLeast = [this](wxWindow* w, int width, int height) {
+    const wxSize best = w->GetBestSize();
+    w->SetMinSize(wxSize(std::max(best.x, FromDIP(width)), std::max(best.y, FromDIP(height))));
+  };
+  atLeast(btnInstallShortcut, 44, 44);
+  atLeast(btnDownload, 42, 44);
+  atLeast(btnShutdown, 51, 44);
+  atLeast(cbVersion, 135, 21);
+  atLeast(cbUseProxy, 135, 17);
+  atLeast(cbAutoClose, 142, 17);
+  atLeast(edtProxyIP, 297, 21);
+
+  // A first measure of the expanded layout; it is taken again once the
+  // group is on screen.
+  fExpandedClientHeight = main->GetMinSize().y;
+  fClientWidth = main->GetMinSize().x;
+  main->Show(group, false);
+  ApplyHeight();
+}
+
+void TMainFrame::Measure() {
+  // The sizer counts only what is shown, so each state's height is measured
+  // while the window is in it; the other keeps its last measure.
+  wxSizer* main = pnlMain->GetSizer();
+  const wxSize now = main->GetMinSize();
+  if (main->IsShown(grpInternet->GetContainingSizer())) {
+    fExpandedClientHeight = now.y;
+  } else {
+    fCollapsedClientHeight = now.y;
+  }
+  fClientWidth = std::max({fClientWidth, FromDIP(360), now.x});
+}
+
+void TMainFrame::ApplyHeight() {
+  FitToHeight();
+  // GTK learns the final sizes of controls that have just been shown only
+  // once they are on screen: fit once more after that.
+  if (!fRefitPending) {
+    fRefitPending = true;
+    CallAfter([this] {
+      fRefitPending = false;
+      FitToHeight();
+    });
+  }
+}
+
+void TMainFrame::FitToHeight() {
+  Measure();
+  const wxSize size(fClientWidth, ClientHeightFor(fDesignHeight));
+  // The user cannot resize the frame: its limits follow each change.
+  SetMinClientSize(wxDefaultSize);
+  SetMaxClientSize(wxDefaultSize);
+  SetClientSize(size);
+  SetMinClientSize(size);
+  SetMaxClientSize(size);
   pnlMain->Layout();
 }
 
@@ -287,6 +317,11 @@ void TMainFrame::BindEvents() {
 
   Bind(wxEVT_CLOSE_WINDOW, &TMainFrame::OnClose, this);
   Bind(wxEVT_ACTIVATE, &TMainFrame::OnActivate, this);
+  // Measured again once on screen, where GTK knows the controls' real sizes.
+  Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+    if (event.IsShown()) ApplyHeight();
+    event.Skip();
+  });
 }
 
 std::optional<TControlId> TMainFrame::HintControlAt(const wxPoint& screenPoint) const {

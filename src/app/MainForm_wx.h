@@ -41,6 +41,12 @@ class TMainFrame : public wxFrame {
 
   void CreateControls();
   void LayoutControls();
+  // Sizes the controls and works out the collapsed and expanded heights.
+  void Measure();
+  // Gives the frame the client size for fDesignHeight, now and again once
+  // the toolkit has caught up.
+  void ApplyHeight();
+  void FitToHeight();
   void BindEvents();
   // The control under the pointer, if it is one with a hint.
   std::optional<TControlId> HintControlAt(const wxPoint& screenPoint) const;
@@ -58,6 +64,9 @@ class TMainFrame : public wxFrame {
   std::vector<std::pair<wxWindow*, TControlId>> fHintControls;
   wxTimer fHoverTimer;
   std::optional<TControlId> fHovered;
+  int fDesignHeight = 190;
+  bool fRefitPending = false;
+  int fClientWidth = 0;
   int fCollapsedClientHeight = 0;
   int fExpandedClientHeight = 0;
 
