@@ -10,7 +10,7 @@
 
 #include "cmdline/HelpForm.h"
 #include "cmdline/SystemArguments.h"
-#include "cmdline/Utf8Case.h"
+#include "system/OSFunctions.h"
 #include "system/SysUtils.h"
 
 namespace orvane {
@@ -164,9 +164,9 @@ void TCmdLineParaHandler::ReadEntries(std::vector<std::string> raw) {
     const size_t eq = entry.find('=');
     if (eq == std::string::npos) {
       entry += '=';
-      if (!FIsCaseSensitive) entry = Utf8LowerCase(entry);
+      if (!FIsCaseSensitive) entry = LowerCaseText(entry);
     } else if (!FIsCaseSensitive) {
-      entry = Utf8LowerCase(std::string_view(entry).substr(0, eq)) + entry.substr(eq);
+      entry = LowerCaseText(entry.substr(0, eq)) + entry.substr(eq);
     }
     FCmdLineParas.push_back(std::move(entry));
   }
@@ -176,12 +176,12 @@ void TCmdLineParaHandler::ReadEntries(std::vector<std::string> raw) {
 
 std::string TCmdLineParaHandler::LongForm(const std::string& key) const {
   std::string form = FAddAutoPrefix ? LongPrefix + key : key;
-  return FIsCaseSensitive ? form : Utf8LowerCase(form);
+  return FIsCaseSensitive ? form : LowerCaseText(form);
 }
 
 std::string TCmdLineParaHandler::ShortForm(const std::string& key) const {
   std::string form = FAddAutoPrefix ? ShortPrefix + key : key;
-  return FIsCaseSensitive ? form : Utf8LowerCase(form);
+  return FIsCaseSensitive ? form : LowerCaseText(form);
 }
 
 bool TCmdLineParaHandler::IsKeyAvailable(const std::string& Key, const std::string& ShortKey) {
@@ -211,9 +211,10 @@ bool TCmdLineParaHandler::ChooseKeys(const std::string& Key, const std::string& 
 }
 
 std::string TCmdLineParaHandler::FindValueIgnoringCase(const std::string& keyForm) const {
+  const std::string wanted = LowerCaseText(keyForm);
   for (const std::string& entry : FCmdLineParas) {
     const size_t eq = entry.find('=');
-    if (Utf8SameTextIgnoringCase(std::string_view(entry).substr(0, eq), keyForm)) return entry.substr(eq + 1);
+    if (LowerCaseText(entry.substr(0, eq)) == wanted) return entry.substr(eq + 1);
   }
   return {};
 }

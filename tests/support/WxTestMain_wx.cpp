@@ -15,6 +15,8 @@ class TestApp : public wxApp {
 
 int main(int argc, char** argv) {
   testing::InitGoogleMock(&argc, argv);
+  // Listing the tests (CTest's discovery) needs no display.
+  if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
   wxApp::SetInstance(new TestApp);
   if (!wxEntryStart(argc, argv)) return 2;
   if (!wxTheApp->CallOnInit()) return 2;
