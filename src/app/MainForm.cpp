@@ -224,7 +224,7 @@ void TMainForm::DownloadConfigFile(bool force) {
 void TMainForm::LoadConfig() {
   const bool fileExists = FileExists(kConfigFileName);
   std::optional<TRemoteSupportConfig> read = ReadConfigFile(kConfigFileName);
-  if (read) RSConfig = std::make_unique<TRemoteSupportConfig>(std::move(*read));
+  RSConfig = read ? std::make_unique<TRemoteSupportConfig>(std::move(*read)) : nullptr;
 
   fView.ClearOptions();
   // A file that yields no options at all (empty or null document, no usable

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/modalhook.h>
@@ -15,6 +16,7 @@
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
+#include <wx/weakref.h>
 
 #include <deque>
 #include <functional>
@@ -38,11 +40,13 @@ class BoxAnswerer : public wxModalDialogHook {
 
   std::vector<std::string> texts;
   std::deque<int> answers;
+  std::function<void()> onEnter;  // runs while the box would be open
 
  protected:
   int Enter(wxDialog* dialog) override {
     if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog))
       texts.push_back(box->GetMessage().utf8_string());
+    if (onEnter) onEnter();
     if (answers.empty()) return wxID_OK;
     const int answer = answers.front();
     answers.pop_front();
@@ -107,6 +111,7 @@ class MainFrameTest : public testing::Test {
     options.DownloadBaseUrl = server.BaseUrl();
     options.Arguments = std::vector<std::string>{(dir / "OrvaneSupport").string()};
     frame = new TMainFrame(std::move(options));
+    alive = frame;
     frame->Show();
     frame->Raise();
     // The start-up sequence runs on activation; without a window manager
@@ -116,7 +121,7 @@ class MainFrameTest : public testing::Test {
     ASSERT_TRUE(PumpUntil([&] { return options_->GetCount() == 4; }));
   }
   void TearDown() override {
-    frame->Destroy();
+    if (alive) alive->Destroy();
     Pump(5);
   }
 
@@ -138,6 +143,7 @@ class MainFrameTest : public testing::Test {
   test::ConfigServer server;
   BoxAnswerer boxes;
   TMainFrame* frame = nullptr;
+  wxWeakRef<TMainFrame> alive;
   wxComboBox* options_ = nullptr;
 };
 
@@ -211,6 +217,25 @@ TEST_F(MainFrameTest, UseProxyShowsTheGroupInATallerWindow) {
   Pump();
   EXPECT_FALSE(group->IsShown());
   EXPECT_EQ(frame->GetClientSize().y, collapsed);
+}
+
+TEST_F(MainFrameTest, ClosingWhileAHandlerRunsWaitsForIt) {
+  // The window is closed while the re-download asks its question; the
+  // handler finishes on a live window, then the window goes.
+  bool openDuringHandler = false;
+  boxes.onEnter = [&] {
+    frame->Close();
+    Pump();
+    openDuringHandler = alive && !frame->IsBeingDeleted();
+  };
+  server.Serve(test::ConfigText({"teamviewer"}, 0));
+  auto* button = Control<wxButton>(frame, "btnDownload");
+  wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+  click.SetEventObject(button);
+  button->ProcessWindowEvent(click);
+  EXPECT_TRUE(openDuringHandler);
+  EXPECT_TRUE(PumpUntil([&] { return !alive; }));
+  EXPECT_EQ(test::ReadFileBytes(dir / kConfigFileName), test::ConfigText({"teamviewer"}, 0));
 }
 
 }  // namespace
