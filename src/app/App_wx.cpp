@@ -16,21 +16,27 @@ namespace orvane {
 namespace {
 
 // A logger timer that ticks on the GUI thread between messages.
-class TWxLogTimer : public ILogTimer, private wxTimer {
+class TWxLogTimer : public ILogTimer {
  public:
   TWxLogTimer(int intervalMs, std::function<void()> onTick)
-      : fIntervalMs(intervalMs), fOnTick(std::move(onTick)) {}
-  ~TWxLogTimer() override { wxTimer::Stop(); }
+      : fIntervalMs(intervalMs), fTimer(std::move(onTick)) {}
 
-  void Start() override { wxTimer::Start(fIntervalMs); }
-  void Stop() override { wxTimer::Stop(); }
-  bool IsRunning() const override { return wxTimer::IsRunning(); }
+  void Start() override { fTimer.Start(fIntervalMs); }
+  void Stop() override { fTimer.Stop(); }
+  bool IsRunning() const override { return fTimer.IsRunning(); }
 
  private:
-  void Notify() override { fOnTick(); }
+  class TTicker : public wxTimer {
+   public:
+    explicit TTicker(std::function<void()> onTick) : fOnTick(std::move(onTick)) {}
+    void Notify() override { fOnTick(); }
+
+   private:
+    std::function<void()> fOnTick;
+  };
 
   int fIntervalMs;
-  std::function<void()> fOnTick;
+  TTicker fTimer;
 };
 
 std::unique_ptr<ILogTimer> MakeWxLogTimer(int intervalMs, std::function<void()> onTick) {
