@@ -45,34 +45,8 @@ class ProgramFolderHere : public TRealLaunchSystem {
   std::string fFolder;
 };
 
-// Confirms every modal box at once and keeps its text.
-class BoxAnswerer : public wxModalDialogHook {
- public:
-  BoxAnswerer() { Register(); }
-  ~BoxAnswerer() override { Unregister(); }
-  BoxAnswerer(const BoxAnswerer&) = delete;
-  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
-
-  std::vector<std::string> texts;
-
- protected:
-  int Enter(wxDialog* dialog) override {
-    if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog))
-      texts.push_back(box->GetMessage().utf8_string());
-    return wxID_OK;
-  }
-  void Exit(wxDialog*) override {}
-};
-
-// Lets the toolkit run until done() holds; gives up after some seconds.
-bool PumpUntil(const std::function<bool()>& done) {
-  for (int i = 0; i < 1000; ++i) {
-    if (done()) return true;
-    wxTheApp->Yield(true);
-    wxMilliSleep(10);
-  }
-  return done();
-}
+using test::BoxAnswerer;
+using test::PumpUntil;
 
 TEST(LaunchWorkflowsWindow, RemotelyIsDownloadedStartedAndTheWindowCloses) {
   test::TempDir dir;

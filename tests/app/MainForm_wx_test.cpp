@@ -30,44 +30,11 @@
 namespace orvane {
 namespace {
 
-// Answers every modal box at once (OK unless scripted) and keeps its text.
-class BoxAnswerer : public wxModalDialogHook {
- public:
-  BoxAnswerer() { Register(); }
-  ~BoxAnswerer() override { Unregister(); }
-  BoxAnswerer(const BoxAnswerer&) = delete;
-  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+using test::BoxAnswerer;
+using test::PumpUntil;
 
-  std::vector<std::string> texts;
-  std::deque<int> answers;
-  std::function<void()> onEnter;  // runs while the box would be open
-
- protected:
-  int Enter(wxDialog* dialog) override {
-    if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog))
-      texts.push_back(box->GetMessage().utf8_string());
-    if (onEnter) onEnter();
-    if (answers.empty()) return wxID_OK;
-    const int answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  void Exit(wxDialog*) override {}
-};
-
-// Lets the toolkit run until the condition holds (or gives up after a few
-// seconds and reports the condition's last value).
-bool PumpUntil(const std::function<bool()>& done, int rounds = 400) {
-  for (int i = 0; i < rounds; ++i) {
-    if (done()) return true;
-    wxTheApp->Yield(true);
-    wxMilliSleep(10);
-  }
-  return done();
-}
-
-void Pump(int rounds = 20) {
-  PumpUntil([] { return false; }, rounds);
+void Pump(int steps = 20) {
+  PumpUntil([] { return false; }, steps);
 }
 
 template <typename T>
