@@ -30,6 +30,7 @@
 #include "support/FakeMainFormView.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/PeBuilder.h"
+#include "support/RecordingLogControl.h"
 #include "support/TestSupport.h"
 #include "system/ProcessHelper.h"
 #include "system/SHA256.h"
@@ -378,15 +379,7 @@ TEST_F(LaunchWorkflows, TeamViewerWorkflow) {
 
 TEST_F(LaunchWorkflows, TeamViewerStatusAndDebugLines) {
   // Debug output mirrored into a list, as a window's log control would show it.
-  class Lines : public ILogTextControl {
-   public:
-    bool IsAlive() const override { return true; }
-    void InsertFirstLine(const std::string& line) override { lines.insert(lines.begin(), line); }
-    int LineCount() const override { return static_cast<int>(lines.size()); }
-    void DeleteLine(int index) override { lines.erase(lines.begin() + index); }
-    std::vector<std::string> lines;
-  };
-  auto memo = std::make_shared<Lines>();
+  auto memo = std::make_shared<test::RecordingLogControl>();
   TLogSettings settings;
   settings.AlwaysShowDebug = true;
   settings.MemoNumRows = 1000;
