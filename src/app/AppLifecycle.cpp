@@ -4,7 +4,6 @@
 
 #include "logging/Logging.h"
 #include "net/OvixHttpGet.h"
-#include "net/OvixOpenSSL.h"
 #include "system/SysUtils.h"
 
 namespace orvane {
@@ -12,8 +11,7 @@ namespace orvane {
 void StartProgramUnits(TLogTimerFactory timers) { StartLogging(std::move(timers)); }
 
 void StopProgramUnits() {
-  if (OpenSSLPrepared()) CleanupOpenSSL();
-  ClearOvixHttpProxy();
+  ShutdownOvixHttpGet();
   ReleaseFolderCaches();
   StopLogging();
 }
