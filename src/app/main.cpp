@@ -1,9 +1,9 @@
-// Placeholder entry point until the assistant window exists.
-#include <cstdio>
+// OrvaneSupport: the remote-support assistant.
+#include "app/App_wx.h"
+#include "cmdline/CmdLineParaHandler.h"
 
-#include "OrvaneBuildConfig.h"
-
-int main() {
-  std::printf("OrvaneSupport %s\n", ORVANE_VERSION);
-  return 0;
+int main(int argc, char** argv) {
+  // Every command-line handler of the program reads this list.
+  orvane::SetProcessArguments(argc, argv);
+  return orvane::RunOrvaneSupport(argc, argv);
 }

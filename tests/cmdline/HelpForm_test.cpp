@@ -4,6 +4,7 @@
 
 #include "cmdline/CmdLineParaHandler.h"
 #include "cmdline/MarkdownToHtml.h"
+#include "support/LoggingHelpPage.h"
 #include "support/TestSupport.h"
 
 namespace orvane {
@@ -12,24 +13,7 @@ namespace {
 const std::string Header =
     R"({\rtf1\f0\cf1\fs9{\colortbl ;\red0\green0\blue0;\red255\green0\blue0;\red0\green255\blue0;\red0\green0\blue255;\red255\green255\blue0;})";
 
-// The logger's help page, as it feeds it.
-const char* const LoggingHelp[] = {
-    "## Internal Logging Class Help",
-    "* **--LoggingHelp**: This Dialog",
-    "* **--Logging**:=0 Disabled, =1 enabled",
-    "* **--LogToFile**:=0 Disabled, =1 enabled",
-    "* **--AlwaysShowDebug**:=0 Disabled, =1 enabled",
-    "* **--DoSyslog**:=0 Disabled, =1 enabled",
-    "* **--LogRotation**:=0 Disabled, =1 enabled",
-    "* **--CompressLogs**:=0 Disabled, =1 enabled",
-    "* **--SyslogServerName**: =Server IP",
-    "* **--SyslogServerPort**: =Port number",
-    "* **--LogFileMaxSizeInMB**: =Size in MB",
-    "### Log Class Version",
-    "Orvane LogClassVersion: 202101-1",
-    "LogClassScheme: 9",
-    "ConfigFileName: LogSettings.ini",
-};
+using test::kLoggingHelpLines;
 
 // Records what the form asks of its window; a modal show shows the form.
 class FakeView : public IHelpView {
@@ -154,7 +138,7 @@ TEST_F(HelpFormTest, MarkdownLinesEndInHardBreaks) {
 TEST_F(HelpFormTest, LoggingHelpPageRendersHeadingListAndBold) {
   handler.HelpDlg_Init("", true);
   handler.HelpDlg_SetDimensions(800, 600);
-  for (const char* line : LoggingHelp) handler.HelpDlg_AddMarkdownLine(line);
+  for (const char* line : kLoggingHelpLines) handler.HelpDlg_AddMarkdownLine(line);
   handler.HelpDlg_Show();
 
   const std::string& page = View().page;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cmdline/CmdLineParaHandler.h"
+#include "support/LoggingHelpPage.h"
 #include "support/TestSupport.h"
 #include "support/WxTestSupport_wx.h"
 
@@ -17,24 +18,7 @@ namespace {
 
 using test::RunAfter;
 
-// The logger's help page, as it feeds it.
-const char* const LoggingHelp[] = {
-    "## Internal Logging Class Help",
-    "* **--LoggingHelp**: This Dialog",
-    "* **--Logging**:=0 Disabled, =1 enabled",
-    "* **--LogToFile**:=0 Disabled, =1 enabled",
-    "* **--AlwaysShowDebug**:=0 Disabled, =1 enabled",
-    "* **--DoSyslog**:=0 Disabled, =1 enabled",
-    "* **--LogRotation**:=0 Disabled, =1 enabled",
-    "* **--CompressLogs**:=0 Disabled, =1 enabled",
-    "* **--SyslogServerName**: =Server IP",
-    "* **--SyslogServerPort**: =Port number",
-    "* **--LogFileMaxSizeInMB**: =Size in MB",
-    "### Log Class Version",
-    "Orvane LogClassVersion: 202101-1",
-    "LogClassScheme: 9",
-    "ConfigFileName: LogSettings.ini",
-};
+using test::kLoggingHelpLines;
 
 struct Cell {
   wxString text;
@@ -97,7 +81,7 @@ TEST_F(HelpDialogTest, MarkdownPageShowsAndClosesWithEscOnceOnly) {
   ASSERT_TRUE(handler.IsKeyAvailable("LoggingHelp", ""));
   handler.HelpDlg_Init("", true);
   handler.HelpDlg_SetDimensions(800, 600);
-  for (const char* line : LoggingHelp) handler.HelpDlg_AddMarkdownLine(line);
+  for (const char* line : kLoggingHelpLines) handler.HelpDlg_AddMarkdownLine(line);
   for (const char* line : {"", "| Switch | Meaning |", "|---|---|", "| alpha | beta |", "",
                            "Raw <b>not bold</b> & <script>x</script>", "Plain text --Logging"})
     handler.HelpDlg_AddMarkdownLine(line);

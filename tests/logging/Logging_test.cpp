@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/RecordingLogControl.h"
 #include "support/TestSupport.h"
 #include "system/DebugHook.h"
 #include "system/SysUtils.h"
@@ -93,20 +94,7 @@ std::vector<std::string> MessageLines(const fs::path& file) {
   return SplitLines(text);
 }
 
-class FakeTextControl : public ILogTextControl {
- public:
-  bool IsAlive() const override { return alive; }
-  void InsertFirstLine(const std::string& line) override {
-    if (fail) throw std::runtime_error("control gone");
-    lines.insert(lines.begin(), line);
-  }
-  int LineCount() const override { return static_cast<int>(lines.size()); }
-  void DeleteLine(int index) override { lines.erase(lines.begin() + index); }
-
-  std::vector<std::string> lines;
-  bool alive = true;
-  bool fail = false;
-};
+using FakeTextControl = test::RecordingLogControl;
 
 TEST(Logging, NewFileStartsWithHeaderAndCarriesBothPrefixes) {
   TempDir dir;

@@ -11,6 +11,7 @@
 #include "logging/Logging.h"
 #include "net/NetTestSupport.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/RecordingLogControl.h"
 #include "support/TestSupport.h"
 #include "support/TinyProxy.h"
 
@@ -174,14 +175,7 @@ TEST_F(DownloadFileTest, ProxyEntryWithoutPortStopsBeforeAnyRequest) {
   EXPECT_FALSE(fs::exists(dir_ / "tool.exe"));
 }
 
-class FakeTextControl : public ILogTextControl {
- public:
-  bool IsAlive() const override { return true; }
-  void InsertFirstLine(const std::string& line) override { lines.insert(lines.begin(), line); }
-  int LineCount() const override { return static_cast<int>(lines.size()); }
-  void DeleteLine(int index) override { lines.erase(lines.begin() + index); }
-  std::vector<std::string> lines;
-};
+using FakeTextControl = test::RecordingLogControl;
 
 TEST_F(DownloadFileTest, ProxyEntryIsUsedOnlyWhileTicked) {
   auto control = std::make_shared<FakeTextControl>();

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 #include <wx/app.h>
+#include <wx/msgdlg.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
@@ -112,6 +113,25 @@ void PressKey(wxWindow* window, int keyCode) {
   PumpEvents();
   sim.Char(keyCode);
   PumpEvents();
+}
+
+bool PumpUntil(const std::function<bool()>& done, int steps) {
+  for (int i = 0; i < steps; ++i) {
+    if (done()) return true;
+    wxTheApp->Yield(true);
+    wxMilliSleep(10);
+  }
+  return done();
+}
+
+int BoxAnswerer::Enter(wxDialog* dialog) {
+  if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog))
+    texts.push_back(box->GetMessage().utf8_string());
+  if (onEnter) onEnter();
+  if (answers.empty()) return wxID_OK;
+  const int answer = answers.front();
+  answers.pop_front();
+  return answer;
 }
 
 }  // namespace orvane::test

@@ -2,10 +2,14 @@
 #pragma once
 
 #include <wx/image.h>
+#include <wx/modalhook.h>
 #include <wx/window.h>
 
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace orvane::test {
 
@@ -32,6 +36,28 @@ void PumpEvents();
 
 // Keeps letting events run for about ms milliseconds of real time.
 void PumpEventsFor(int ms);
+
+// Lets events run until done() holds, in steps of about 10 ms; gives up after
+// the given number of steps and returns done()'s last answer.
+bool PumpUntil(const std::function<bool()>& done, int steps = 1000);
+
+// Answers every modal dialog at once instead of showing it (OK unless an
+// answer is queued) and keeps the texts of message boxes.
+class BoxAnswerer : public wxModalDialogHook {
+ public:
+  BoxAnswerer() { Register(); }
+  ~BoxAnswerer() override { Unregister(); }
+  BoxAnswerer(const BoxAnswerer&) = delete;
+  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+  std::vector<std::string> texts;
+  std::deque<int> answers;
+  std::function<void()> onEnter;  // runs while the box would be open
+
+ protected:
+  int Enter(wxDialog* dialog) override;
+  void Exit(wxDialog*) override {}
+};
 
 // The window as it is on screen, frame included: repaints it first, then
 // copies its rectangle from the screen.

@@ -1,0 +1,78 @@
+#include "app/App_wx.h"
+
+#include <wx/app.h>
+#include <wx/timer.h>
+
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include "app/AppLifecycle.h"
+#include "app/MainForm_wx.h"
+#include "cmdline/HelpForm_wx.h"
+
+namespace orvane {
+
+namespace {
+
+// A logger timer that ticks on the GUI thread between messages.
+class TWxLogTimer : public ILogTimer {
+ public:
+  TWxLogTimer(int intervalMs, std::function<void()> onTick)
+      : fIntervalMs(intervalMs), fTimer(std::move(onTick)) {}
+
+  void Start() override { fTimer.Start(fIntervalMs); }
+  void Stop() override { fTimer.Stop(); }
+  bool IsRunning() const override { return fTimer.IsRunning(); }
+
+ private:
+  class TTicker : public wxTimer {
+   public:
+    explicit TTicker(std::function<void()> onTick) : fOnTick(std::move(onTick)) {}
+    void Notify() override { fOnTick(); }
+
+   private:
+    std::function<void()> fOnTick;
+  };
+
+  int fIntervalMs;
+  TTicker fTimer;
+};
+
+std::unique_ptr<ILogTimer> MakeWxLogTimer(int intervalMs, std::function<void()> onTick) {
+  return std::make_unique<TWxLogTimer>(intervalMs, std::move(onTick));
+}
+
+class TOrvaneApp : public wxApp {
+ public:
+  bool OnInit() override {
+    SetAppName("OrvaneSupport");
+    SetAppDisplayName("Orvane Support");
+    // The logging unit may show its help page before the main window
+    // exists, so the help dialog's view comes first.
+    InstallWxHelpView();
+    fUnitsStarted = true;
+    StartProgramUnits(&MakeWxLogTimer);
+    auto* frame = new TMainFrame();
+    frame->Show();
+    return true;
+  }
+
+  // The window is gone by now (the loop ends when it is destroyed).
+  int OnExit() override {
+    if (fUnitsStarted) StopProgramUnits();
+    return wxApp::OnExit();
+  }
+
+ private:
+  bool fUnitsStarted = false;
+};
+
+}  // namespace
+
+int RunOrvaneSupport(int argc, char** argv) {
+  wxApp::SetInstance(new TOrvaneApp);
+  return wxEntry(argc, argv);
+}
+
+}  // namespace orvane

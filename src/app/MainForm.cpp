@@ -1,0 +1,283 @@
+#include "app/MainForm.h"
+
+#include <fmt/format.h>
+
+#include <filesystem>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "app/ConfigFile.h"
+#include "app/RealLaunchSystem.h"
+#include "app/RemoteSupportConfig.h"
+#include "cmdline/CmdLineParaHandler.h"
+#include "net/DownloadFile.h"
+#include "system/SysUtils.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr int kCollapsedHeight = 190;
+constexpr int kExpandedHeight = 320;
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
+bool FileExists(const std::string& name) {
+  std::error_code ec;
+  return std::filesystem::exists(name, ec) && !std::filesystem::is_directory(name, ec);
+}
+
+// "12.3 kB" / "12.3 MB" in the unit that suits `unitOf`.
+std::string SizeText(std::uint64_t bytes, std::uint64_t unitOf) {
+  constexpr double kKiB = 1024.0;
+  constexpr double kMiB = 1024.0 * 1024.0;
+  if (static_cast<double>(unitOf) >= kMiB) return fmt::format("{:.1f}", static_cast<double>(bytes) / kMiB);
+  return fmt::format("{:.1f}", static_cast<double>(bytes) / kKiB);
+}
+
+std::string UnitText(std::uint64_t unitOf) { return unitOf >= 1024 * 1024 ? "MB" : "kB"; }
+
+// The download's message boxes go to the window.
+class TViewMessages : public IDownloadMessages {
+ public:
+  explicit TViewMessages(IMainFormView& view) : fView(view) {}
+  void ShowMessage(const std::string& text) override { fView.ShowMessage(text); }
+
+ private:
+  IMainFormView& fView;
+};
+
+}  // namespace
+
+std::string ProgressText(const std::string& file, std::uint64_t received,
+                         std::optional<std::uint64_t> total) {
+  if (total) {
+    return fmt::format("Downloading {}: {} of {} {}", file, SizeText(received, *total),
+                       SizeText(*total, *total), UnitText(*total));
+  }
+  return fmt::format("Downloading {}: {} {}", file, SizeText(received, received), UnitText(received));
+}
+
+TMainForm::TMainForm(IMainFormView& view, TMainFormOptions options)
+    : fView(view), fOptions(std::move(options)), fLaunch(fOptions.LaunchSystem) {
+  if (!fLaunch) {
+    fOwnedLaunch = std::make_unique<TRealLaunchSystem>();
+    fLaunch = fOwnedLaunch.get();
+  }
+}
+
+TMainForm::~TMainForm() = default;
+
+const char* TMainForm::HintFor(TControlId control) {
+  switch (control) {
+    case TControlId::btnShutdown:
+      return "Download and Execute selected Option";
+    case TControlId::btnDownload:
+      return "Re-Download and Reload Configuration File";
+    case TControlId::btnInstallShortcut:
+      return "Create ShortCut To this Assistant on Desktop";
+    case TControlId::cbVersion:
+      return "Select preferred Remote Support Option";
+    case TControlId::cbUseProxy:
+      return "Configure an optional Proxy Server if needed";
+    case TControlId::cbAutoClose:
+      return "Automatically Close This Program when finished";
+    case TControlId::cbProxyAutoConfig:
+      return "Automatically configure Proxy Server with WPAD File";
+    case TControlId::edtProxyIP:
+      return "Set IP Adress and Port of Proxy Server";
+  }
+  return "";
+}
+
+void TMainForm::Click(TControlId control) {
+  switch (control) {
+    case TControlId::btnShutdown:
+      RunGuarded(&TMainForm::btnShutdownClick);
+      break;
+    case TControlId::btnDownload:
+      RunGuarded(&TMainForm::btnDownloadClick);
+      break;
+    case TControlId::btnInstallShortcut:
+      RunGuarded(&TMainForm::btnInstallShortcutClick);
+      break;
+    case TControlId::cbUseProxy:
+      cbUseProxyClick();
+      break;
+    case TControlId::cbProxyAutoConfig:
+      cbProxyAutoConfigClick();
+      break;
+    default:
+      break;
+  }
+}
+
+void TMainForm::ControlMouseEnter(TControlId control) { fView.SetStatusText(HintFor(control)); }
+
+void TMainForm::ControlMouseLeave(TControlId) { fView.SetStatusText(""); }
+
+void TMainForm::Activated() {
+  // Later activations (after a message box, after switching windows) would
+  // reload the list and reset the user's choice, or in WriteConfig mode
+  // rewrite the file; the sequence therefore runs once.
+  if (fActivated) return;
+  fActivated = true;
+  RunGuarded(&TMainForm::FormActivate);
+}
+
+void TMainForm::RunGuarded(void (TMainForm::*handler)()) {
+  // ShowStatus and the message boxes let queued clicks through; a click that
+  // arrives while a handler runs is dropped instead of starting a second
+  // handler inside the first.
+  if (fBusy) return;
+  fBusy = true;
+  fView.SetInputEnabled(false);
+  try {
+    (this->*handler)();
+  } catch (const std::exception& e) {
+    fView.ShowError(e.what());
+  } catch (...) {
+    fView.ShowError("Unknown error");
+  }
+  fView.SetInputEnabled(true);
+  fBusy = false;
+}
+
+void TMainForm::FormCreate() { fView.SetWindowHeight(kCollapsedHeight); }
+
+void TMainForm::FormActivate() {
+  std::optional<TCmdLineParaHandler> handler;
+  if (fOptions.Arguments) {
+    const std::vector<std::string>& args = *fOptions.Arguments;
+    // "args.txt" belongs beside argument 0, as for the process's own list.
+    const std::string folder =
+        args.empty() ? fLaunch->GetProgramFolder()
+                     : AddTrailingBackslash(std::filesystem::path(args.front()).parent_path().string());
+    handler.emplace(true, false, args, folder);
+  } else {
+    handler.emplace(true, false);
+  }
+
+  if (!handler->WasCalledWithArgs()) {
+    if (!FileExists(kConfigFileName)) {
+      fView.ShowMessage("Configuration File not Found, Press OK to start download");
+      DownloadConfigFile(false);
+    }
+    ReloadConfig();
+  } else if (handler->IsKeyAvailable("WriteConfig", "")) {
+    TRemoteSupportConfig config("");
+    config.CreateDummyConfig();
+    SaveConfig(config);
+    fView.ShowMessage("Config written");
+  }
+  handler.reset();
+
+  fView.SetTitle("Orvane Remote Support " + GetFileVersionString("", true, "V", false));
+}
+
+void TMainForm::btnDownloadClick() {
+  ShowStatus("Force Download Configuration File", 10);
+  if (fView.Confirm("Is the PC connected to the internet and if needed the Proxy Server configured?\r\n"
+                    "Press OK to continue, Cancel to abort")) {
+    DownloadConfigFile(true);
+    ShowStatus("Reload Config", 10);
+    ReloadConfig();
+    ShowStatus("Configuration reloaded", 10);
+  } else {
+    ShowStatus("Download aborted", 10);
+  }
+}
+
+void TMainForm::cbUseProxyClick() {
+  const bool use = fView.IsChecked(TControlId::cbUseProxy);
+  fView.SetProxyGroupVisible(use);
+  fView.SetWindowHeight(use ? kExpandedHeight : kCollapsedHeight);
+}
+
+void TMainForm::cbProxyAutoConfigClick() {
+  if (fView.IsChecked(TControlId::cbProxyAutoConfig)) {
+    fView.SetProxyText("");
+    fView.SetProxyEnabled(false);
+  } else {
+    fView.SetProxyEnabled(true);
+  }
+}
+
+void TMainForm::ShowStatus(const std::string& text, int delayMs) {
+  fView.SetStatusText(text);
+  fView.ProcessPendingEvents();
+  if (delayMs > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    fView.ProcessPendingEvents();
+  }
+}
+
+void TMainForm::DownloadConfigFile(bool force) {
+  // A forced download keeps the present file until a new one has arrived
+  // (the download replaces it only on success), so a failed attempt does not
+  // cost the user the list they had.
+  if (force || !FileExists(kConfigFileName)) {
+    DownloadFile(fOptions.DownloadBaseUrl + "/" + kConfigFileName, kConfigFileName);
+  }
+}
+
+void TMainForm::LoadConfig() {
+  const bool fileExists = FileExists(kConfigFileName);
+  std::optional<TRemoteSupportConfig> read = ReadConfigFile(kConfigFileName);
+  RSConfig = read ? std::make_unique<TRemoteSupportConfig>(std::move(*read)) : nullptr;
+
+  fView.ClearOptions();
+  // A file that yields no options at all (empty or null document, no usable
+  // list, an empty list) leaves nothing to choose; say so now rather than
+  // letting the start button find nothing later.
+  if (!RSConfig || !RSConfig->HasOptionList() || (fileExists && RSConfig->NumberOfLinks() == 0)) {
+    fView.SetOptionText("");
+    fView.ShowMessage(kNoOptionsMessage);
+    return;
+  }
+  for (int i = 0; i < RSConfig->NumberOfLinks(); ++i)
+    fView.AddOption(RSConfig->GetElementByIndex(i).ItemName());
+  if (fView.OptionCount() > 0) {
+    const int index = RSConfig->DefaultItemIndex();
+    if (index >= 0 && index < RSConfig->NumberOfLinks()) {
+      fView.SelectOption(index);
+      fView.SetOptionText(RSConfig->GetElementByIndex(index).ItemName());
+    } else {
+      fView.SelectOption(-1);
+      fView.SetOptionText("");
+    }
+  }
+}
+
+void TMainForm::ReloadConfig() {
+  RSConfig.reset();
+  LoadConfig();
+}
+
+void TMainForm::SaveConfig(const TRemoteSupportConfig& config) { WriteConfigFile(kConfigFileName, config); }
+
+void TMainForm::DownloadFile(const std::string& url, const std::string& savepath) {
+  TViewMessages messages(fView);
+  const std::string file = std::filesystem::path(savepath).filename().string();
+  fLastProgress = {};
+  fLastProgressBytes = 0;
+  orvane::DownloadFile(url, savepath, fView.IsChecked(TControlId::cbUseProxy), fView.ProxyText(), messages,
+                       [this, &file](std::uint64_t received, std::optional<std::uint64_t> total) {
+                         ReportProgress(file, received, total);
+                       });
+}
+
+void TMainForm::ReportProgress(const std::string& file, std::uint64_t received,
+                               std::optional<std::uint64_t> total) {
+  // About ten updates a second keep the window alive without the status bar
+  // turning into the bottleneck; the final state is always shown.
+  const auto now = std::chrono::steady_clock::now();
+  const bool justCompleted = total && received == *total && received != fLastProgressBytes;
+  if (!justCompleted && now - fLastProgress < kProgressInterval) return;
+  fLastProgress = now;
+  fLastProgressBytes = received;
+  fView.SetStatusText(ProgressText(file, received, total));
+  fView.ProcessPendingEvents();
+}
+
+}  // namespace orvane

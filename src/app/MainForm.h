@@ -1,0 +1,189 @@
+// The assistant window's state and behaviour, free of any toolkit.
+//
+// TMainForm holds what the window knows (the current option list, the
+// TeamViewer flags) and runs every handler; it reaches the screen only
+// through IMainFormView, which the wx frame implements and tests fake. The
+// operating-system calls of the launch workflows go through ILaunchSystem so
+// that tests can stand in for processes and the shell.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "OrvaneBuildConfig.h"
+
+namespace orvane {
+
+class TRemoteSupportConfig;
+
+// The controls the logic talks about (hints, check boxes, clicks).
+enum class TControlId {
+  btnShutdown,
+  btnDownload,
+  btnInstallShortcut,
+  cbVersion,
+  cbUseProxy,
+  cbAutoClose,
+  cbProxyAutoConfig,
+  edtProxyIP,
+};
+
+// What TMainForm needs from the window. Heights are the design heights of
+// the window (190 collapsed, 320 expanded); the view maps them onto its own
+// sizes.
+class IMainFormView {
+ public:
+  virtual ~IMainFormView() = default;
+
+  // The single status-bar panel.
+  virtual void SetStatusText(const std::string& text) = 0;
+  // Lets the window repaint and handle queued input, from inside a handler.
+  virtual void ProcessPendingEvents() = 0;
+
+  // Modal boxes with the application's title. Confirm is OK/Cancel and
+  // returns true for OK only (closing the box counts as Cancel).
+  virtual void ShowMessage(const std::string& text) = 0;
+  virtual bool Confirm(const std::string& text) = 0;
+  virtual void ShowError(const std::string& text) = 0;
+
+  // The option box (cbVersion): its entry list, selection and text.
+  virtual void ClearOptions() = 0;
+  virtual void AddOption(const std::string& name) = 0;
+  virtual int OptionCount() const = 0;
+  virtual void SelectOption(int index) = 0;  // -1: no selection
+  virtual int SelectedOption() const = 0;    // -1: none
+  virtual std::string OptionText() const = 0;
+  virtual void SetOptionText(const std::string& text) = 0;
+
+  // cbUseProxy, cbAutoClose and cbProxyAutoConfig.
+  virtual bool IsChecked(TControlId box) const = 0;
+
+  // The proxy entry (edtProxyIP) and its group (grpInternet).
+  virtual std::string ProxyText() const = 0;
+  virtual void SetProxyText(const std::string& text) = 0;
+  virtual void SetProxyEnabled(bool enabled) = 0;
+  virtual void SetProxyGroupVisible(bool visible) = 0;
+
+  virtual void SetWindowHeight(int designHeight) = 0;
+  virtual void SetTitle(const std::string& title) = 0;
+  // Asks the window to close; closing ends the program.
+  virtual void Close() = 0;
+  // Switches the window's buttons off while a handler runs.
+  virtual void SetInputEnabled(bool enabled) = 0;
+};
+
+// Operating-system services used by the launch workflows and the TeamViewer
+// check. TRealLaunchSystem binds the real functions.
+class ILaunchSystem {
+ public:
+  virtual ~ILaunchSystem() = default;
+
+  // Id of the first process whose executable name equals exeName exactly; 0
+  // when none runs.
+  virtual std::uint32_t GetPidByExeName(const std::string& exeName) = 0;
+  // Full path of the process's executable; throws on failure.
+  virtual std::string GetProcessImagePath(std::uint32_t pid) = 0;
+  // True when the system accepted the termination; does not wait.
+  virtual bool KillProcess(std::uint32_t pid) = 0;
+  // Empty text with the four numbers set, or the failure text.
+  virtual std::string GetFileVersionNumbers(const std::string& file, int& major, int& minor, int& release,
+                                            int& build) = 0;
+  // Starts a program (or opens a file) through the shell; the result is not
+  // examined.
+  virtual void ShellOpen(const std::string& file, const std::string& params) = 0;
+  // Folder of the running program, with trailing separator.
+  virtual std::string GetProgramFolder() = 0;
+};
+
+// What tests (and the demo) control about a window.
+struct TMainFormOptions {
+  // Where orvanesupport.json is downloaded from (no trailing slash).
+  std::string DownloadBaseUrl = ORVANE_DOWNLOAD_BASE_URL;
+  // The command line the start-up sequence reads, argument 0 first; none:
+  // the process arguments.
+  std::optional<std::vector<std::string>> Arguments;
+  // Process and shell services; null: the real ones.
+  ILaunchSystem* LaunchSystem = nullptr;
+};
+
+// Told when a loaded file offers nothing to choose from.
+inline constexpr char kNoOptionsMessage[] = "The configuration file holds no remote support options.";
+
+// Status text while a download runs: "Downloading <file>: 1.5 of 12.0 MB",
+// or without a known size "Downloading <file>: 1.5 MB" (kB below 1 MB).
+std::string ProgressText(const std::string& file, std::uint64_t received, std::optional<std::uint64_t> total);
+
+class TMainForm {
+ public:
+  explicit TMainForm(IMainFormView& view, TMainFormOptions options = {});
+  ~TMainForm();
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
+
+  // Entry points for the window's events. Button clicks and the start-up
+  // sequence run guarded: one at a time, buttons off meanwhile, errors shown
+  // in an error box. A click that arrives while one runs is dropped.
+  void Click(TControlId control);
+  void ControlMouseEnter(TControlId control);
+  void ControlMouseLeave(TControlId control);
+  // Runs the start-up sequence on the first activation only.
+  void Activated();
+  // True while a guarded handler runs (the window defers closing meanwhile).
+  bool IsBusy() const { return fBusy; }
+
+  // The handlers; they throw on failure (callers above show the error).
+  void FormCreate();
+  void FormActivate();
+  void btnDownloadClick();
+  void btnShutdownClick();
+  void btnInstallShortcutClick();
+  void cbUseProxyClick();
+  void cbProxyAutoConfigClick();
+
+  void ShowStatus(const std::string& text, int delayMs);
+  void DownloadConfigFile(bool force);
+  void LoadConfig();
+  void ReloadConfig();
+  void SaveConfig(const TRemoteSupportConfig& config);
+  // Downloads url into savepath using the window's proxy settings; reports
+  // failures to the user itself and writes the file only on success.
+  void DownloadFile(const std::string& url, const std::string& savepath);
+
+  // Sets the four TeamViewer flags below (and collapses the window).
+  void CheckTeamViewerVersion();
+
+  // The current option list; null before the first load and after a load
+  // that produced no configuration.
+  const TRemoteSupportConfig* Config() const { return RSConfig.get(); }
+  IMainFormView& View() { return fView; }
+  ILaunchSystem& LaunchSystem() { return *fLaunch; }
+
+  // Written by CheckTeamViewerVersion, read by the TeamViewer workflow.
+  bool mustkillProcess = false;
+  bool forceDownloadTeamviewer = false;
+  bool needDownloadTeamViewer = false;
+  bool foundCorrectTeamviewer = false;
+
+  // The hint shown for a control.
+  static const char* HintFor(TControlId control);
+
+ private:
+  void RunGuarded(void (TMainForm::*handler)());
+  void ReportProgress(const std::string& file, std::uint64_t received, std::optional<std::uint64_t> total);
+
+  IMainFormView& fView;
+  TMainFormOptions fOptions;
+  ILaunchSystem* fLaunch;
+  std::unique_ptr<ILaunchSystem> fOwnedLaunch;
+  std::unique_ptr<TRemoteSupportConfig> RSConfig;
+  bool fBusy = false;
+  bool fActivated = false;
+  std::chrono::steady_clock::time_point fLastProgress{};
+  std::uint64_t fLastProgressBytes = 0;
+};
+
+}  // namespace orvane

@@ -1,0 +1,88 @@
+// The assistant's main window in wxWidgets: lays out the controls, forwards
+// their events to TMainForm and shows what TMainForm asks for. Nothing else
+// happens here.
+#pragma once
+
+#include <wx/frame.h>
+#include <wx/timer.h>
+
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "app/MainForm.h"
+
+class wxBitmapButton;
+class wxCheckBox;
+class wxComboBox;
+class wxStaticBitmap;
+class wxStaticBox;
+class wxStaticText;
+class wxTextCtrl;
+class wxPanel;
+
+namespace orvane {
+
+class TMainFrame : public wxFrame {
+ public:
+  explicit TMainFrame(TMainFormOptions options = {});
+  ~TMainFrame() override;
+
+  TMainForm& Form() { return *fForm; }
+
+  // The window's client height for a design height (190 collapsed, 320
+  // expanded).
+  int ClientHeightFor(int designHeight) const;
+
+ private:
+  class TView;
+  friend class TView;
+
+  void CreateControls();
+  void LayoutControls();
+  // Sizes the controls and works out the collapsed and expanded heights.
+  void Measure();
+  // Gives the frame the client size for fDesignHeight, now and again once
+  // the toolkit has caught up.
+  void ApplyHeight();
+  void FitToHeight();
+  void BindEvents();
+  // The control under the pointer, if it is one with a hint.
+  std::optional<TControlId> HintControlAt(const wxPoint& screenPoint) const;
+  void OnHoverTimer(wxTimerEvent& event);
+  // Runs a TMainForm entry point and carries out a close that was asked for
+  // while it ran.
+  template <typename F>
+  void Forward(F&& call);
+  void OnClose(wxCloseEvent& event);
+  void OnActivate(wxActivateEvent& event);
+
+  std::unique_ptr<TView> fView;
+  std::unique_ptr<TMainForm> fForm;
+  bool fClosePending = false;
+  std::vector<std::pair<wxWindow*, TControlId>> fHintControls;
+  wxTimer fHoverTimer;
+  std::optional<TControlId> fHovered;
+  int fDesignHeight = 190;
+  bool fRefitPending = false;
+  int fClientWidth = 0;
+  int fCollapsedClientHeight = 0;
+  int fExpandedClientHeight = 0;
+
+  wxPanel* pnlMain = nullptr;
+  wxStaticBitmap* imgOrvane = nullptr;
+  wxStaticText* lblOrvaneTV = nullptr;
+  wxBitmapButton* btnInstallShortcut = nullptr;
+  wxBitmapButton* btnDownload = nullptr;
+  wxBitmapButton* btnShutdown = nullptr;
+  wxComboBox* cbVersion = nullptr;
+  wxCheckBox* cbUseProxy = nullptr;
+  wxCheckBox* cbAutoClose = nullptr;
+  wxStaticBox* grpInternet = nullptr;
+  wxCheckBox* cbProxyAutoConfig = nullptr;
+  wxStaticText* lblProxyIP = nullptr;
+  wxTextCtrl* edtProxyIP = nullptr;
+};
+
+}  // namespace orvane

@@ -1,0 +1,108 @@
+// One whole launch in the real window: the start-up fetches the option list
+// from a download server on 127.0.0.1, the user picks "remotely_x64" and
+// presses start, confirms the message box, the tool is downloaded, verified
+// and really started, and the window closes itself.
+#include "app/MainForm_wx.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/bmpbuttn.h>
+#include <wx/combobox.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
+#include <wx/weakref.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/ConfigFile.h"
+#include "app/RealLaunchSystem.h"
+#include "app/RemoteSupportConfig.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/TestSupport.h"
+#include "support/WxTestSupport_wx.h"
+#include "system/SHA256.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kX64[] = "Remotely_Desktop-[a735]_x64.exe";
+
+// The real process, shell and version functions, with the program folder
+// being the test's working folder (as when started from its own folder).
+class ProgramFolderHere : public TRealLaunchSystem {
+ public:
+  explicit ProgramFolderHere(std::string folder) : fFolder(std::move(folder)) {}
+  std::string GetProgramFolder() override { return fFolder; }
+
+ private:
+  std::string fFolder;
+};
+
+using test::BoxAnswerer;
+using test::PumpUntil;
+
+TEST(LaunchWorkflowsWindow, RemotelyIsDownloadedStartedAndTheWindowCloses) {
+  test::TempDir dir;
+  test::ScopedCwd cwd(dir.path());
+  const fs::path marker = dir / "tool-started.txt";
+
+  // The published tool: a script that notes its start and its arguments.
+  test::TempDir served;
+  test::WriteFileBytes(served / kX64, "#!/bin/sh\necho \"started with: $*\" >'" + marker.string() + "'\n");
+  const std::string sha = GetFileSHA256((served / kX64).string());
+  test::LoopbackHttpServer server;
+  server.ServeFolder(served.path());
+  server.Start();
+  std::vector<TRemoteSupportItem> items = {
+      {"teamviewer", "TeamViewerQS.exe", server.Url("/TeamViewerQS.exe"), "sha", ""},
+      {"remotely_x86", "x86.exe", server.Url("/x86.exe"), "sha", ""},
+      {"remotely_x64", kX64, server.Url(std::string("/") + kX64), sha, ""},
+  };
+  WriteConfigFile((served / kConfigFileName).string(), TRemoteSupportConfig(std::move(items), 1));
+
+  ProgramFolderHere launch(dir.path().string() + "/");
+  BoxAnswerer boxes;
+  TMainFormOptions options;
+  options.DownloadBaseUrl = server.Url("");
+  options.Arguments = std::vector<std::string>{(dir / "OrvaneSupport").string()};
+  options.LaunchSystem = &launch;
+  auto* frame = new TMainFrame(std::move(options));
+  wxWeakRef<wxFrame> alive(frame);
+  frame->Show();
+  frame->Raise();
+  frame->SetFocus();  // no window manager: the test activates the window
+
+  auto* box = dynamic_cast<wxComboBox*>(wxWindow::FindWindowByName("cbVersion", frame));
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return box->GetCount() == 3; }));
+  EXPECT_EQ(box->GetValue(), "remotely_x86");  // the list's default
+  box->SetSelection(box->FindString("remotely_x64"));
+  EXPECT_TRUE(test::SaveScreenshot(frame, test::ArtifactDir() / "launch.png"));
+
+  auto* start = dynamic_cast<wxBitmapButton*>(wxWindow::FindWindowByName("btnShutdown", frame));
+  ASSERT_NE(start, nullptr);
+  wxCommandEvent click(wxEVT_BUTTON, start->GetId());
+  click.SetEventObject(start);
+  start->ProcessWindowEvent(click);
+
+  // The window shows the message's CR LF line breaks as plain line ends.
+  EXPECT_THAT(boxes.texts, testing::ElementsAre("Configuration File not Found, Press OK to start download",
+                                                "Remotely x64 will start now\nif a warning pops up, allow "
+                                                "execution to continue\nShare your Session ID when asked"));
+  EXPECT_EQ(GetFileSHA256(kX64), sha);
+  EXPECT_TRUE(PumpUntil([&] { return fs::exists(marker) && !test::ReadFileBytes(marker).empty(); }));
+  EXPECT_EQ(test::ReadFileBytes(marker), "started with: \n");
+  // "Auto Close When Done" is ticked from the start.
+  EXPECT_TRUE(PumpUntil([&] { return !alive; }));
+  if (alive) alive->Destroy();
+}
+
+}  // namespace
+}  // namespace orvane

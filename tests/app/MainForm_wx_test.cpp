@@ -1,0 +1,209 @@
+// The real assistant window under X: start-up against a download server on
+// 127.0.0.1, hints under the real pointer, the two layouts, a screenshot.
+// Message boxes are answered by a modal-dialog hook.
+#include "app/MainForm_wx.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+#include <wx/statbox.h>
+#include <wx/statusbr.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+#include <wx/weakref.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/ConfigServer.h"
+#include "support/TestSupport.h"
+#include "support/WxTestSupport_wx.h"
+
+namespace orvane {
+namespace {
+
+using test::BoxAnswerer;
+using test::PumpUntil;
+
+void Pump(int steps = 20) {
+  PumpUntil([] { return false; }, steps);
+}
+
+template <typename T>
+T* Control(wxWindow* frame, const char* name) {
+  auto* found = dynamic_cast<T*>(wxWindow::FindWindowByName(name, frame));
+  EXPECT_NE(found, nullptr) << name;
+  return found;
+}
+
+// Every shown control lies inside the client area and got the size its text
+// and picture need. Positions are summed up the parent chain, since GTK
+// reports screen positions of a group box's children off by its label. The
+// entry fields are held to their text height: GTK's best size for them grows
+// once they are on screen, beyond what they draw.
+void ExpectNothingClipped(wxFrame* frame) {
+  const wxRect area(wxPoint(0, 0), frame->GetClientSize());
+  for (const char* name :
+       {"imgOrvane", "lblOrvaneTV", "btnInstallShortcut", "btnDownload", "btnShutdown", "cbVersion",
+        "cbUseProxy", "cbAutoClose", "grpInternet", "cbProxyAutoConfig", "edtProxyIPLabel", "edtProxyIP"}) {
+    wxWindow* w = wxWindow::FindWindowByName(name, frame);
+    ASSERT_NE(w, nullptr) << name;
+    if (!w->IsShownOnScreen()) continue;
+    wxPoint origin;
+    for (wxWindow* p = w; p && p != frame; p = p->GetParent()) origin += p->GetPosition();
+    const wxRect r(origin, w->GetSize());
+    EXPECT_TRUE(area.Contains(r)) << name << " at " << r.x << "," << r.y << " " << r.width << "x" << r.height
+                                  << " outside " << area.width << "x" << area.height;
+    const bool entry = dynamic_cast<wxTextEntry*>(w) != nullptr;
+    const wxSize need =
+        entry ? wxSize(w->GetTextExtent(w->GetLabel() + "W").x, w->GetCharHeight() + 6) : w->GetBestSize();
+    EXPECT_GE(r.width, need.x) << name;
+    EXPECT_GE(r.height, need.y) << name;
+  }
+}
+
+class MainFrameTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    server.Serve(test::ConfigText(test::kFour, 1));
+    TMainFormOptions options;
+    options.DownloadBaseUrl = server.BaseUrl();
+    options.Arguments = std::vector<std::string>{(dir / "OrvaneSupport").string()};
+    frame = new TMainFrame(std::move(options));
+    alive = frame;
+    frame->Show();
+    frame->Raise();
+    // The start-up sequence runs on activation; without a window manager
+    // the test hands the window the focus itself.
+    frame->SetFocus();
+    options_ = Control<wxComboBox>(frame, "cbVersion");
+    ASSERT_TRUE(PumpUntil([&] { return options_->GetCount() == 4; }));
+  }
+  void TearDown() override {
+    if (alive) alive->Destroy();
+    Pump(5);
+  }
+
+  std::string Status() const { return frame->GetStatusBar()->GetStatusText().utf8_string(); }
+
+  // Ticks a check box as a click would.
+  void Toggle(const char* name) {
+    auto* box = Control<wxCheckBox>(frame, name);
+    box->SetValue(!box->GetValue());
+    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
+    click.SetEventObject(box);
+    click.SetInt(box->GetValue());
+    box->ProcessWindowEvent(click);
+  }
+
+  test::DisplayLock display;  // the pointer moves through the X server
+  test::TempDir dir;
+  test::ScopedCwd cwd{dir.path()};
+  test::ConfigServer server;
+  BoxAnswerer boxes;
+  TMainFrame* frame = nullptr;
+  wxWeakRef<TMainFrame> alive;
+  wxComboBox* options_ = nullptr;
+};
+
+TEST_F(MainFrameTest, StartUpDownloadsTheListIntoTheOptionBox) {
+  EXPECT_THAT(boxes.texts, testing::ElementsAre("Configuration File not Found, Press OK to start download"));
+  EXPECT_EQ(options_->GetValue(), "remotely_x86");
+  EXPECT_EQ(options_->GetSelection(), 1);
+  EXPECT_THAT(frame->GetTitle().utf8_string(), testing::StartsWith("Orvane Remote Support  V"));
+  EXPECT_EQ(test::ReadFileBytes(dir / kConfigFileName), test::ConfigText(test::kFour, 1));
+
+  // Later activations do not run it again.
+  wxActivateEvent activate(wxEVT_ACTIVATE, true, frame->GetId());
+  frame->GetEventHandler()->ProcessEvent(activate);
+  Pump();
+  EXPECT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(server.Requests(), 1);
+}
+
+TEST_F(MainFrameTest, HoveringShowsEachHint) {
+  Toggle("cbUseProxy");  // the proxy group's two controls need to be on screen
+  Pump();
+  wxUIActionSimulator pointer;
+  const auto moveTo = [&](wxPoint p) {
+    pointer.MouseMove(p);
+    Pump(3);
+  };
+  const std::pair<TControlId, const char*> controls[] = {
+      {TControlId::btnShutdown, "btnShutdown"},
+      {TControlId::btnDownload, "btnDownload"},
+      {TControlId::btnInstallShortcut, "btnInstallShortcut"},
+      {TControlId::cbVersion, "cbVersion"},
+      {TControlId::cbUseProxy, "cbUseProxy"},
+      {TControlId::cbAutoClose, "cbAutoClose"},
+      {TControlId::cbProxyAutoConfig, "cbProxyAutoConfig"},
+      {TControlId::edtProxyIP, "edtProxyIP"}};
+  for (const auto& [id, name] : controls) {
+    wxWindow* control = Control<wxWindow>(frame, name);
+    ASSERT_NE(control, nullptr);
+    // Into the control from the logo, which has no hint.
+    moveTo(Control<wxWindow>(frame, "imgOrvane")->GetScreenRect().GetPosition() + wxPoint(5, 5));
+    moveTo(control->GetScreenRect().GetPosition() + wxPoint(4, 4));
+    moveTo(control->GetScreenRect().GetPosition() + control->GetSize() / 2);
+    EXPECT_TRUE(PumpUntil([&] { return Status() == TMainForm::HintFor(id); })) << name << ": " << Status();
+    moveTo(frame->GetScreenRect().GetBottomRight() + wxPoint(40, 40));
+    EXPECT_TRUE(PumpUntil([&] { return Status().empty(); })) << name << ": " << Status();
+  }
+}
+
+TEST_F(MainFrameTest, UseProxyShowsTheGroupInATallerWindow) {
+  auto* group = Control<wxStaticBox>(frame, "grpInternet");
+  const int collapsed = frame->GetClientSize().y;
+  EXPECT_FALSE(group->IsShown());
+  ExpectNothingClipped(frame);
+  EXPECT_TRUE(test::SaveScreenshot(frame, test::ArtifactDir() / "main-window-collapsed.png"));
+
+  Toggle("cbUseProxy");
+  Pump();
+  EXPECT_TRUE(group->IsShownOnScreen());
+  EXPECT_GT(frame->GetClientSize().y, collapsed);
+  ExpectNothingClipped(frame);
+  frame->SetStatusText("Select preferred Remote Support Option");
+  EXPECT_TRUE(test::SaveScreenshot(frame, test::ArtifactDir() / "main-window.png"));
+
+  auto* proxy = Control<wxTextCtrl>(frame, "edtProxyIP");
+  proxy->ChangeValue("10.0.0.1:3128");
+  Toggle("cbProxyAutoConfig");
+  EXPECT_EQ(proxy->GetValue(), "");
+  EXPECT_FALSE(proxy->IsEnabled());
+
+  Toggle("cbUseProxy");
+  Pump();
+  EXPECT_FALSE(group->IsShown());
+  EXPECT_EQ(frame->GetClientSize().y, collapsed);
+}
+
+TEST_F(MainFrameTest, ClosingWhileAHandlerRunsWaitsForIt) {
+  // The window is closed while the re-download asks its question; the
+  // handler finishes on a live window, then the window goes.
+  bool openDuringHandler = false;
+  boxes.onEnter = [&] {
+    frame->Close();
+    Pump();
+    openDuringHandler = alive && !frame->IsBeingDeleted();
+  };
+  server.Serve(test::ConfigText({"teamviewer"}, 0));
+  auto* button = Control<wxButton>(frame, "btnDownload");
+  wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+  click.SetEventObject(button);
+  button->ProcessWindowEvent(click);
+  EXPECT_TRUE(openDuringHandler);
+  EXPECT_TRUE(PumpUntil([&] { return !alive; }));
+  EXPECT_EQ(test::ReadFileBytes(dir / kConfigFileName), test::ConfigText({"teamviewer"}, 0));
+}
+
+}  // namespace
+}  // namespace orvane
