@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "net/ManualProxyEntry.h"
 #include "net/OvixHttpGet.h"
 
 namespace orvane {
@@ -19,25 +20,6 @@ class IDownloadMessages {
   virtual ~IDownloadMessages() = default;
   virtual void ShowMessage(const std::string& text) = 0;
 };
-
-inline constexpr char kNoProxyPortMessage[] =
-    "No Proxy Port specified! Format: Proxy:Port or User:Password@proxy:port";
-
-// A manual proxy entry of the form "Proxy:Port" or
-// "User:Password@proxy:port", read as the authority of an http URL: an
-// "http://" in front is optional (exact lower case), anything from the first
-// "/" on is ignored, the user information ends at the last "@", the user name
-// at its first ":", the host at its first ":" (an IPv6 address may be written
-// in square brackets; the host is then given without them). Nothing is
-// percent-decoded. Raises std::runtime_error with kNoProxyPortMessage when
-// the port is missing.
-struct TManualProxyEntry {
-  std::string Host;
-  std::string Port;
-  std::string User;
-  std::string Password;
-};
-TManualProxyEntry ParseManualProxyEntry(const std::string& entry);
 
 // useProxy and proxyEntry are the window's "Use Proxy" box and proxy entry.
 // Without a ticked box or with an empty entry the request uses the proxy that

@@ -1,0 +1,29 @@
+// The proxy entry of the download window, read into its parts. Kept apart
+// from the download itself so that it can be used (and fuzzed) without the
+// HTTP client.
+#pragma once
+
+#include <string>
+
+namespace orvane {
+
+inline constexpr char kNoProxyPortMessage[] =
+    "No Proxy Port specified! Format: Proxy:Port or User:Password@proxy:port";
+
+// A manual proxy entry of the form "Proxy:Port" or
+// "User:Password@proxy:port", read as the authority of an http URL: an
+// "http://" in front is optional (exact lower case), anything from the first
+// "/" on is ignored, the user information ends at the last "@", the user name
+// at its first ":", the host at its first ":" (an IPv6 address may be written
+// in square brackets; the host is then given without them). Nothing is
+// percent-decoded. Raises std::runtime_error with kNoProxyPortMessage when
+// the port is missing.
+struct TManualProxyEntry {
+  std::string Host;
+  std::string Port;
+  std::string User;
+  std::string Password;
+};
+TManualProxyEntry ParseManualProxyEntry(const std::string& entry);
+
+}  // namespace orvane
