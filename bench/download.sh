@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A 256 MiB body from a loopback server: HttpGet plus saving the file (the
-# program's way: temporary file, flushed to disk, renamed) against
-# `curl -s -o FILE` from the same server, which does not flush. Best of three
+# program's way: temporary file, renamed into place) against
+# `curl -s -o FILE` from the same server. Best of three
 # runs each, interleaved; wall time of each process. The get/save split of
 # our best run shows where the time went.
 set -euo pipefail

@@ -77,7 +77,9 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     data += written;
     left -= static_cast<size_t>(written);
   }
-  if (::fdatasync(temp.fd_) != 0) throw writeFailed(errno);
+  // No flush to disk before the rename: the rename already makes the
+  // replacement all-or-nothing for a program that is interrupted, and a file
+  // damaged by a power cut is caught by the checksum test before every start.
   const int fd = std::exchange(temp.fd_, -1);
   if (::close(fd) != 0) throw writeFailed(errno);
   if (::rename(temp.path_.c_str(), path.c_str()) != 0) {
@@ -85,12 +87,6 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
                           fmt::format("Cannot replace file \"{}\". {}", path, ErrnoText(errno)));
   }
   temp.path_.clear();
-  // Make the rename itself durable; a folder that cannot be synced still has
-  // the complete file.
-  if (int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-    (void)::fsync(dir);
-    ::close(dir);
-  }
 }
 
 }  // namespace orvane

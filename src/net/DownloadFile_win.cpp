@@ -67,7 +67,7 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     data += written;
     left -= written;
   }
-  if (!FlushFileBuffers(temp.handle_)) throw writeFailed();
+  // No flush to disk before the replacement: see the POSIX variant.
   CloseHandle(std::exchange(temp.handle_, INVALID_HANDLE_VALUE));
 
   // ReplaceFileW keeps the replaced file's attributes and security settings,
@@ -77,7 +77,7 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
   const bool moved = replacing
                          ? ReplaceFileW(targetPath.c_str(), temp.path_.c_str(), nullptr,
                                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                         : MoveFileExW(temp.path_.c_str(), targetPath.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+                         : MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0) != 0;
   if (!moved) {
     throw EFileWriteError("EWriteError",
                           fmt::format("Cannot replace file \"{}\". {}", path, LastErrorText()));
