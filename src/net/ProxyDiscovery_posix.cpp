@@ -96,7 +96,10 @@ std::optional<TIEProxyConfig> ReadGnomeProxySettings(GSettingsSchemaSource* sour
       if (host.empty()) continue;
       if (!config.Proxy.empty()) config.Proxy += ';';
       config.Proxy += std::string(kind) + "=" + host;
-      if (const int port = server.Int("port"); port > 0) config.Proxy += ":" + std::to_string(port);
+      if (const int port = server.Int("port"); port > 0) {
+        config.Proxy += ':';
+        config.Proxy += std::to_string(port);
+      }
     }
     for (const std::string& host : proxy.Strings("ignore-hosts")) {
       if (!config.ProxyBypass.empty()) config.ProxyBypass += ';';

@@ -26,7 +26,10 @@ bool Exists(const fs::path& p) {
 
 // Copies a file to a hidden temporary file beside target; empty on failure.
 fs::path CopyToTemporary(const fs::path& source, const fs::path& target) {
-  std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string hidden = ".";
+  hidden += target.filename().string();
+  hidden += ".XXXXXX";
+  std::string pattern = (target.parent_path() / hidden).string();
   const int fd = mkstemp(pattern.data());
   if (fd < 0) return {};
   close(fd);
