@@ -6,8 +6,6 @@
 #include "system/OSFunctions_win.h"
 #include "system/SysUtils.h"
 
-#pragma comment(lib, "shell32.lib")
-
 namespace orvane {
 namespace {
 
