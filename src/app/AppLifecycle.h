@@ -1,10 +1,9 @@
 // Start-up and shutdown of the program's units, in one place.
 //
 // Start-up, before the main window exists:
-//   1. the process arguments are handed to the command-line handler (main);
-//   2. the toolkit comes up and the help dialog gets its wx view, so that
+//   1. the toolkit comes up and the help dialog gets its wx view, so that
 //      the logging help page can be shown before the window;
-//   3. the logging unit starts (Logger, start message, logging help page).
+//   2. the logging unit starts (Logger, start message, logging help page).
 // Then the main window and the message loop. Shutdown, once the window has
 // closed, runs in reverse: the network unit (TLS library, manual proxy
 // texts), the folder caches, and last the logging unit (end message,
@@ -15,7 +14,7 @@
 
 namespace orvane {
 
-// Step 3 above; timers binds the logger's timers to the message loop.
+// Step 2 above; timers binds the logger's timers to the message loop.
 void StartProgramUnits(TLogTimerFactory timers);
 
 // The shutdown above. Safe to call when start-up did not complete.

@@ -188,12 +188,14 @@ bool IsScalarText(const JsonNode& node) {
 }
 
 int ParseDecimalInt(const std::string& text) {
-  std::string_view digits(text);
-  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  // One optional sign, then digits. from_chars takes a minus but no plus, so
+  // a plus is stripped here and must not be followed by a second sign.
+  const bool plus = text.starts_with('+');
+  const std::string_view digits = std::string_view(text).substr(plus ? 1 : 0);
   int value = 0;
   const char* end = digits.data() + digits.size();
   const auto [ptr, ec] = std::from_chars(digits.data(), end, value);
-  if (digits.empty() || digits.front() == '+' || ec != std::errc() || ptr != end)
+  if (digits.empty() || (plus && digits.front() == '-') || ec != std::errc() || ptr != end)
     throw EConvertError("'" + text + "' ist keine gültige Ganzzahl");
   return value;
 }

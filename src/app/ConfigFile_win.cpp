@@ -33,8 +33,14 @@ std::string DecodeAnsiText(std::string_view bytes) {
 std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
   const std::wstring wpath = Utf8ToWide(path);
   const DWORD attributes = GetFileAttributesW(wpath.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return std::nullopt;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // Only a missing file counts as none; any other failure is raised, as on
+    // POSIX, rather than passed off as a missing file.
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
+    RaiseOSError(static_cast<int>(error), path);
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
 
   const HANDLE h = CreateFileW(wpath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -21,9 +21,6 @@ namespace orvane {
 
 namespace {
 
-constexpr int kStatusDelayMs = 10;
-constexpr int kCollapsedHeight = 190;
-
 constexpr char kTeamViewerOption[] = "teamviewer";
 constexpr char kTeamViewerProcess[] = "TeamViewer.exe";
 constexpr char kQuickSupportFile[] = "TeamViewerQS.exe";
@@ -292,6 +289,6 @@ void TMainForm::CheckTeamViewerVersion() {
   }
 }
 
-void TMainForm::btnInstallShortcutClick() { ShowStatus("Not available yet", 10); }
+void TMainForm::btnInstallShortcutClick() { ShowStatus("Not available yet", kStatusDelayMs); }
 
 }  // namespace orvane

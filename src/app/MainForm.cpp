@@ -18,8 +18,6 @@ namespace orvane {
 
 namespace {
 
-constexpr int kCollapsedHeight = 190;
-constexpr int kExpandedHeight = 320;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 bool FileExists(const std::string& name) {
@@ -176,15 +174,15 @@ void TMainForm::FormActivate() {
 }
 
 void TMainForm::btnDownloadClick() {
-  ShowStatus("Force Download Configuration File", 10);
+  ShowStatus("Force Download Configuration File", kStatusDelayMs);
   if (fView.Confirm("Is the PC connected to the internet and if needed the Proxy Server configured?\r\n"
                     "Press OK to continue, Cancel to abort")) {
     DownloadConfigFile(true);
-    ShowStatus("Reload Config", 10);
+    ShowStatus("Reload Config", kStatusDelayMs);
     ReloadConfig();
-    ShowStatus("Configuration reloaded", 10);
+    ShowStatus("Configuration reloaded", kStatusDelayMs);
   } else {
-    ShowStatus("Download aborted", 10);
+    ShowStatus("Download aborted", kStatusDelayMs);
   }
 }
 

@@ -32,9 +32,15 @@ enum class TControlId {
   edtProxyIP,
 };
 
-// What TMainForm needs from the window. Heights are the design heights of
-// the window (190 collapsed, 320 expanded); the view maps them onto its own
-// sizes.
+// The window's design heights: without the proxy group, and with it.
+inline constexpr int kCollapsedHeight = 190;
+inline constexpr int kExpandedHeight = 320;
+
+// Every status message is held this long before the handler goes on.
+inline constexpr int kStatusDelayMs = 10;
+
+// What TMainForm needs from the window. Heights are the design heights
+// above; the view maps them onto its own sizes.
 class IMainFormView {
  public:
   virtual ~IMainFormView() = default;

@@ -38,8 +38,6 @@ wxBitmapBundle Svg(std::string_view svg, int size) {
   return wxBitmapBundle::FromSVG(text.c_str(), wxSize(size, size));
 }
 
-constexpr int kCollapsedDesignHeight = 190;
-constexpr int kExpandedDesignHeight = 320;
 constexpr int kHoverPollMs = 50;
 
 }  // namespace
@@ -288,8 +286,8 @@ int TMainFrame::ClientHeightFor(int designHeight) const {
   // Linear between the two design heights, which map onto the collapsed and
   // the expanded layout.
   const int span = fExpandedClientHeight - fCollapsedClientHeight;
-  const int h = fCollapsedClientHeight + (designHeight - kCollapsedDesignHeight) * span /
-                                             (kExpandedDesignHeight - kCollapsedDesignHeight);
+  const int h = fCollapsedClientHeight +
+                (designHeight - kCollapsedHeight) * span / (kExpandedHeight - kCollapsedHeight);
   return std::max(h, FromDIP(40));
 }
 

@@ -31,8 +31,8 @@ class TMainFrame : public wxFrame {
 
   TMainForm& Form() { return *fForm; }
 
-  // The window's client height for a design height (190 collapsed, 320
-  // expanded).
+  // The window's client height for a design height (kCollapsedHeight or
+  // kExpandedHeight, or one between them).
   int ClientHeightFor(int designHeight) const;
 
  private:
@@ -64,7 +64,7 @@ class TMainFrame : public wxFrame {
   std::vector<std::pair<wxWindow*, TControlId>> fHintControls;
   wxTimer fHoverTimer;
   std::optional<TControlId> fHovered;
-  int fDesignHeight = 190;
+  int fDesignHeight = kCollapsedHeight;
   bool fRefitPending = false;
   int fClientWidth = 0;
   int fCollapsedClientHeight = 0;

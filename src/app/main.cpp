@@ -1,9 +1,9 @@
 // OrvaneSupport: the remote-support assistant.
 #include "app/App_wx.h"
-#include "cmdline/CmdLineParaHandler.h"
 
 int main(int argc, char** argv) {
-  // Every command-line handler of the program reads this list.
-  orvane::SetProcessArguments(argc, argv);
+  // The command-line handlers read the operating system's own argument list
+  // as UTF-8 (on Windows from the wide command line); argv would carry the
+  // ANSI code page there and lose every character outside it.
   return orvane::RunOrvaneSupport(argc, argv);
 }

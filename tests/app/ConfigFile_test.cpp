@@ -179,6 +179,7 @@ TEST(ReadConfigFromBytes, AcceptsTheFileShapes) {
        R"({"defaultItemIndex":7,"defaultItemIndex":{"x":1},"downloadLinks":{"listHelper":[]}})",
        "[] default=7"},
       {"negative default index as text", R"({"defaultItemIndex":"-1"})", "nolist default=-1"},
+      {"default index with a plus sign", R"({"defaultItemIndex":"+2"})", "nolist default=2"},
       {"null default index", R"({"defaultItemIndex":5,"defaultItemIndex":null})", "nolist default=0"},
       {"no downloadLinks", R"({"defaultItemIndex":1})", "nolist default=1"},
       {"empty object", "{}", "nolist default=0"},
@@ -235,6 +236,7 @@ TEST(ReadConfigFromBytes, RejectsWhatIsNoConfiguration) {
       {R"({"defaultItemIndex":" 2"})", "error: ' 2' ist keine gültige Ganzzahl"},
       {R"({"defaultItemIndex":3000000000})", "error: '3000000000' ist keine gültige Ganzzahl"},
       {R"({"defaultItemIndex":true})", "error: 'true' ist keine gültige Ganzzahl"},
+      {R"({"defaultItemIndex":"+-1"})", "error: '+-1' ist keine gültige Ganzzahl"},
       {R"({"downloadLinks":{"listHelper":[]},"defaultItemIndex":""})",
        "error: '' ist keine gültige Ganzzahl"},
   };
