@@ -40,10 +40,10 @@ class EFileWriteError : public std::runtime_error {
 };
 
 // Replaces (or creates) the file at path with bytes as one step: the bytes go
-// to a temporary file in the same folder, are flushed to disk and only then
-// renamed over path, so the old file stays whole until the new one is
-// complete. An existing file's permissions carry over. Raises
-// EFileWriteError; no temporary file is left behind.
+// to a temporary file in the same folder, which is then renamed over path, so
+// the old file stays whole until the new one is complete. An existing file's
+// permissions carry over. Raises EFileWriteError; no temporary file is left
+// behind.
 void WriteFileReplacing(const std::string& path, std::string_view bytes);
 
 }  // namespace orvane

@@ -7,8 +7,8 @@
 #include <fmt/format.h>
 
 #include "net/DownloadFile.h"
-#include "system/OSFunctions_win.h"
 #include "system/OSFunctions.h"
+#include "system/OSFunctions_win.h"
 
 namespace orvane {
 namespace {
@@ -74,10 +74,15 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
   // as the POSIX variant keeps the mode; a new file takes the folder's.
   const std::wstring targetPath = target.wstring();
   const bool replacing = GetFileAttributesW(targetPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-  const bool moved = replacing
-                         ? ReplaceFileW(targetPath.c_str(), temp.path_.c_str(), nullptr,
+  bool moved = replacing ? ReplaceFileW(targetPath.c_str(), temp.path_.c_str(), nullptr,
                                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
                          : MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0) != 0;
+  // Without a backup name, ReplaceFileW can fail after it has already removed
+  // the old file, leaving the new one under its temporary name; deleting that
+  // would lose both, so it is moved into place instead.
+  if (!moved && replacing && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+    moved = MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0) != 0;
+  }
   if (!moved) {
     throw EFileWriteError("EWriteError",
                           fmt::format("Cannot replace file \"{}\". {}", path, LastErrorText()));

@@ -564,7 +564,10 @@ TPacOutcome EvaluatePacScript(const std::string& script, const std::string& url,
     if (report.size() > kMaxAnswer + 64) break;
   }
   close(fds[0]);
-  if (timed_out || report.size() > kMaxAnswer + 64) kill(child, SIGKILL);
+  // Whatever ended the wait (a complete report, the time limit, an oversized
+  // or failed read), the child is not needed any more: one that is still
+  // running would otherwise keep the reap below waiting for ever.
+  kill(child, SIGKILL);
   Reap(child);
   if (timed_out) {
     return {std::nullopt, "the script ran longer than " + std::to_string(limits.TimeLimit.count()) + " ms"};

@@ -7,8 +7,6 @@
 #include "system/OSFunctions_win.h"
 #include "system/SysUtils.h"
 
-#pragma comment(lib, "version.lib")
-
 namespace orvane {
 
 TFileVersionQuery QueryFileVersion(const std::string& file) {

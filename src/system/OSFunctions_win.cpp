@@ -5,8 +5,7 @@
 #include "system/OSFunctions.h"
 #include "system/OSFunctions_win.h"
 #include "system/SysUtils.h"
-
-#pragma comment(lib, "shell32.lib")
+#include "system/Utf8.h"
 
 namespace orvane {
 namespace {
@@ -15,6 +14,20 @@ std::string ShellFolder(int csidl) {
   wchar_t path[MAX_PATH + 1] = {};
   if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
   return AddTrailingBackslash(WideToUtf8(path));
+}
+
+// Lowers valid UTF-8 with the user's linguistic casing.
+std::string LowerValidUtf8(const std::string& text) {
+  const std::wstring wide = Utf8ToWide(text);
+  if (wide.empty()) return text;
+  const DWORD flags = LCMAP_LOWERCASE | LCMAP_LINGUISTIC_CASING;
+  const int n = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, wide.data(), static_cast<int>(wide.size()),
+                              nullptr, 0, nullptr, nullptr, 0);
+  if (n <= 0) return text;
+  std::wstring lower(static_cast<size_t>(n), L'\0');
+  LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, wide.data(), static_cast<int>(wide.size()), lower.data(), n,
+                nullptr, nullptr, 0);
+  return WideToUtf8(lower);
 }
 
 }  // namespace
@@ -61,16 +74,26 @@ std::tm ToLocalTime(std::time_t t) {
 }
 
 std::string LowerCaseText(const std::string& text) {
-  const std::wstring wide = Utf8ToWide(text);
-  if (wide.empty()) return text;
-  const DWORD flags = LCMAP_LOWERCASE | LCMAP_LINGUISTIC_CASING;
-  const int n = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, wide.data(), static_cast<int>(wide.size()),
-                              nullptr, 0, nullptr, nullptr, 0);
-  if (n <= 0) return text;
-  std::wstring lower(static_cast<size_t>(n), L'\0');
-  LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, wide.data(), static_cast<int>(wide.size()), lower.data(), n,
-                nullptr, nullptr, 0);
-  return WideToUtf8(lower);
+  // The UTF-16 conversion would turn bytes that are not valid UTF-8 into
+  // U+FFFD; they are kept as they are and only the valid runs between them
+  // are lowered.
+  std::string out;
+  out.reserve(text.size());
+  size_t runStart = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    char32_t cp = 0;
+    const size_t length = DecodeUtf8(text, pos, cp);
+    if (length != 0) {
+      pos += length;
+      continue;
+    }
+    out += LowerValidUtf8(text.substr(runStart, pos - runStart));
+    out += text[pos++];
+    runStart = pos;
+  }
+  out += LowerValidUtf8(text.substr(runStart));
+  return out;
 }
 
 std::string SystemErrorMessage(int code) {

@@ -7,8 +7,6 @@
 #include "system/OSFunctions_win.h"
 #include "system/Registry.h"
 
-#pragma comment(lib, "advapi32.lib")
-
 namespace orvane {
 namespace {
 

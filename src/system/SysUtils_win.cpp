@@ -1,11 +1,10 @@
 // The running module's path and the shell copy.
-#include <shellapi.h>
 #include <windows.h>
+// windows.h first: the shell header relies on it.
+#include <shellapi.h>
 
 #include "system/OSFunctions_win.h"
 #include "system/SysUtils.h"
-
-#pragma comment(lib, "shell32.lib")
 
 namespace orvane {
 

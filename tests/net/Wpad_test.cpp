@@ -1,13 +1,11 @@
 #include "net/Wpad.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <map>
 #include <mutex>
-#include <stdexcept>
-#include <thread>
 
+#include "support/LoopbackHttpServer.h"
 #include "support/TestSupport.h"
 
 namespace orvane {
@@ -28,13 +26,9 @@ class TScriptServer {
   };
 
   TScriptServer() {
-    server_.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
-      std::string host = request.get_header_value("Host");
-      host = host.substr(0, host.find(':'));
+    server_.Routes().Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
       std::lock_guard<std::mutex> lock(mutex_);
-      requests_.push_back(host + request.path);
-      agents_.push_back(request.get_header_value("User-Agent"));
-      const auto it = answers_.find(host + request.path);
+      const auto it = answers_.find(HostOf(request.headers) + request.path);
       if (it == answers_.end()) {
         response.status = 404;
         return;
@@ -43,40 +37,31 @@ class TScriptServer {
       if (!it->second.location.empty()) response.set_header("Location", it->second.location);
       response.set_content(it->second.body, "application/x-ns-proxy-autoconfig");
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    if (port_ <= 0) throw std::runtime_error("cannot listen on 127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    // stop() is lost on a server that is not yet listening.
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    server_.Start();
   }
-  ~TScriptServer() {
-    server_.stop();
-    thread_.join();
-  }
-  TScriptServer(const TScriptServer&) = delete;
-  TScriptServer& operator=(const TScriptServer&) = delete;
 
   // host + path, e.g. "wpad.example.com/wpad.dat"
   void Answer(const std::string& where, TAnswer answer) {
     std::lock_guard<std::mutex> lock(mutex_);
     answers_[where] = std::move(answer);
   }
-  std::vector<std::string> Requests() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requests_;
+  std::vector<std::string> Requests() const {
+    std::vector<std::string> asked;
+    for (const test::RecordedRequest& request : server_.Requests())
+      asked.push_back(HostOf(request.Headers) + request.Target);
+    return asked;
   }
-  std::vector<std::string> Agents() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return agents_;
+  std::vector<std::string> Agents() const {
+    std::vector<std::string> agents;
+    for (const test::RecordedRequest& request : server_.Requests())
+      agents.push_back(Header(request.Headers, "User-Agent"));
+    return agents;
   }
-  int Port() const { return port_; }
-  std::string Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-  }
+  std::string Url(const std::string& path) const { return server_.Url(path); }
 
   // Every host goes to this server; the hosts asked for are recorded.
   TScriptHostMapper Mapper(std::vector<std::string>* asked) const {
-    const int port = port_;
+    const int port = server_.Port();
     return [port, asked](const std::string& host, int) -> std::optional<std::string> {
       asked->push_back(host);
       return "127.0.0.1:" + std::to_string(port);
@@ -84,13 +69,18 @@ class TScriptServer {
   }
 
  private:
-  httplib::Server server_;
-  std::thread thread_;
-  int port_ = 0;
+  static std::string Header(const httplib::Headers& headers, const char* name) {
+    const auto it = headers.find(name);
+    return it == headers.end() ? std::string() : it->second;
+  }
+  static std::string HostOf(const httplib::Headers& headers) {
+    const std::string host = Header(headers, "Host");
+    return host.substr(0, host.find(':'));
+  }
+
   std::mutex mutex_;
   std::map<std::string, TAnswer> answers_;
-  std::vector<std::string> requests_;
-  std::vector<std::string> agents_;
+  test::LoopbackHttpServer server_;  // last: stops before the answers go
 };
 
 TEST(Wpad, CandidateUrlsWalkUpToTheRegistrableDomain) {
