@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the RTF to HTML converter. Whatever the input, the
 // page must be well formed in the converter's own terms: every tag is one the
 // converter writes, tags nest, text carries only the converter's entities,
-// and the page grows at most linearly with the input. Input without RTF
-// syntax is plain text, and must come out as exactly that text.
+// the page grows at most linearly with the input and is UTF-8. Input without
+// RTF syntax is plain text, and UTF-8 text must come out exactly as it is.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cmdline/RtfToHtml.h"
+#include "system/Utf8.h"
 
 namespace {
 
@@ -22,6 +23,16 @@ constexpr std::size_t kBytesPerInputByte = 64;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHex(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f'); }
+
+bool IsUtf8(std::string_view text) {
+  char32_t cp;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t n = orvane::DecodeUtf8(text, pos, cp);
+    if (n == 0) return false;
+    pos += n;
+  }
+  return true;
+}
 
 // Reads the tag at body[pos] (a '<'); returns its length, 0 if it is none of
 // ours. Opening tags are pushed on open, closing tags must match its top.
@@ -68,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (html.size() > kBytesPerInputByte * size + kHead.size() + kTail.size()) __builtin_trap();
   if (!html.starts_with(kHead) || !html.ends_with(kTail)) __builtin_trap();
+  if (!IsUtf8(html)) __builtin_trap();
   const std::string_view body =
       std::string_view(html).substr(kHead.size(), html.size() - kHead.size() - kTail.size());
 
@@ -99,9 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!open.empty()) __builtin_trap();
 
-  // No control words, symbols or groups: the text shows as it is, line ends
-  // aside.
-  if (rtf.find_first_of("\\{}") == std::string_view::npos) {
+  // No control words, symbols or groups: UTF-8 text shows as it is, line
+  // ends aside.
+  if (rtf.find_first_of("\\{}") == std::string_view::npos && IsUtf8(rtf)) {
     std::string expected;
     for (const char c : rtf)
       if (c != '\r' && c != '\n') expected += c;

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "system/Utf8.h"
+
 namespace orvane {
 
 namespace {
@@ -70,7 +72,7 @@ class Converter {
       }
     }
     CloseRun();
-    return "<html><head></head><body>" + out_ + "</body></html>";
+    return "<html><head></head><body>" + ValidUtf8(out_) + "</body></html>";
   }
 
  private:
@@ -280,22 +282,13 @@ class Converter {
       Character(static_cast<char>(cp));
       return;
     }
-    if (cp < 0x20 || (cp >= 0xD800 && cp <= 0xDFFF)) return;
+    if (cp < 0x20 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return;
     if (cp == 0xA0) {
       Emit("&nbsp;", true);
       return;
     }
     std::string utf8;
-    if (cp < 0x80) {
-      utf8 += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (cp >> 6));
-      utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xE0 | (cp >> 12));
-      utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    AppendUtf8(utf8, cp);
     Emit(utf8, false);
   }
 
@@ -353,6 +346,25 @@ class Converter {
     out_ += "</span>";
     if (runHasColour_) out_ += "</font>";
     run_.reset();
+  }
+
+  // Text bytes pass through as they are, and a control word or a \u
+  // fallback can cut a character apart. The view shows nothing at all of a
+  // page that is not UTF-8, so a stray byte is read as Latin-1, like \'hh.
+  static std::string ValidUtf8(const std::string& html) {
+    std::string out;
+    out.reserve(html.size());
+    for (size_t pos = 0; pos < html.size();) {
+      char32_t cp;
+      const size_t n = DecodeUtf8(html, pos, cp);
+      if (n == 0) {
+        AppendUtf8(out, static_cast<unsigned char>(html[pos++]));
+      } else {
+        out.append(html, pos, n);
+        pos += n;
+      }
+    }
+    return out;
   }
 
   static bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }

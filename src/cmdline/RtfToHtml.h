@@ -2,7 +2,7 @@
 // that an HTML view can show: groups, the colour table, \cf, \b, \i, \fs,
 // \tab, \par, \line, \plain and escaped characters. Unknown control words are
 // ignored, unbalanced braces tolerated and nesting is bounded, so any input
-// yields a page.
+// yields a page, in UTF-8 whatever bytes the input holds.
 #pragma once
 
 #include <string>

@@ -1,7 +1,9 @@
-#include <shellapi.h>
 #include <windows.h>
+// windows.h first: the shell header relies on it.
+#include <shellapi.h>
 
 #include "cmdline/SystemArguments.h"
+#include "system/OSFunctions_win.h"
 
 namespace orvane {
 
@@ -12,12 +14,7 @@ std::vector<std::string> GetSystemArguments() {
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argv == nullptr) return args;
-  for (int i = 0; i < argc; ++i) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string arg(size > 1 ? static_cast<size_t>(size - 1) : 0, '\0');
-    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, arg.data(), size, nullptr, nullptr);
-    args.push_back(std::move(arg));
-  }
+  for (int i = 0; i < argc; ++i) args.push_back(WideToUtf8(argv[i]));
   LocalFree(argv);
   return args;
 }

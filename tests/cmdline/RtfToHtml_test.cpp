@@ -3,12 +3,24 @@
 #include <gtest/gtest.h>
 
 #include "cmdline/HelpForm.h"
+#include "system/Utf8.h"
 
 namespace orvane {
 namespace {
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+// The view takes the page as UTF-8 and shows nothing at all when it is not.
+bool IsUtf8(const std::string& text) {
+  char32_t cp;
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t n = DecodeUtf8(text, pos, cp);
+    if (n == 0) return false;
+    pos += n;
+  }
+  return true;
 }
 
 TEST(RtfToHtml, HelpDocumentKeepsColoursWeightsSlantsSizesAndIndentation) {
@@ -82,6 +94,10 @@ TEST(RtfToHtml, ToleratesBrokenAndHostileInput) {
       "{\\rtf1\\'4",
       "\\u",
       "\\u-99999999999999999999 z",
+      "\\u99999999999999999999 z",
+      "\\u70000 \\u1114112 \\u-70000 z",
+      // A control symbol or a \u fallback taking one byte of a character.
+      "\\\xC3\xA9 \\u8364\xC3\xA9 \xFF",
       "\\fs99999999999999999999999 big",
       "\\cf-5 neg",
       "{\\colortbl\\red999;",
@@ -93,9 +109,14 @@ TEST(RtfToHtml, ToleratesBrokenAndHostileInput) {
     EXPECT_EQ(html.rfind("<html><head></head><body>", 0), 0u);
     EXPECT_TRUE(html.ends_with("</body></html>"));
     EXPECT_LT(html.size(), 100 * in.size() + 100);
+    EXPECT_TRUE(IsUtf8(html)) << in;
   }
   EXPECT_TRUE(Contains(RtfToHtml(deep), "<b>x</b>"));
   EXPECT_TRUE(Contains(RtfToHtml("}}}x{{{y"), "xy"));
+  // Code points past the basic plane are written in full; stray bytes are
+  // read as Latin-1.
+  EXPECT_TRUE(Contains(RtfToHtml("\\u70000?x"), "\U00011170x"));
+  EXPECT_TRUE(Contains(RtfToHtml("a\xFF\xC3\xA9"), "a\u00FF\u00E9"));
 }
 
 }  // namespace

@@ -15,12 +15,6 @@
 
 #include "support/TestSupport.h"
 
-// GTK, D-Bus and fontconfig keep allocations for the life of the process, so
-// the window-test programs run without leak reports. ctest passes the same
-// option to the tests themselves, but not to the "--gtest_list_tests" run
-// that discovers them, which starts the toolkit as well.
-extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
-
 namespace orvane::test {
 
 namespace {
