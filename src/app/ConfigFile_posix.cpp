@@ -9,28 +9,10 @@
 
 #include "app/ConfigFile.h"
 #include "app/JSONHelper.h"
+#include "system/FileDescriptor.h"
 #include "system/OSError.h"
 
 namespace orvane {
-
-namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
-}  // namespace
 
 // Hand-edited files are usually UTF-8; bytes that are not valid UTF-8 (say a
 // Latin-1 "ü") become U+FFFD instead of failing the whole file.

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "system/FileDescriptor.h"
 #include "system/OSError.h"
 #include "system/SHA256.h"
 
@@ -26,18 +27,6 @@ namespace {
 // small enough that a block copied in by read() is still in the core's cache
 // when the hash reads it (larger blocks measured slower).
 constexpr std::size_t kBlockSize = std::size_t{1} << 20;
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() { ::close(fd_); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 bool SameContentState(const struct stat& a, const struct stat& b) {
   return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
