@@ -6,18 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "LoggerBenchLines.h"
+
 #include "logging/Logging.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <folder> [lines]\n", argv[0]);
-    return 2;
-  }
-  const int count = argc > 2 ? std::atoi(argv[2]) : 100000;
-  std::vector<std::string> texts;
-  texts.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i)
-    texts.push_back("Benchmark line " + std::to_string(i) + " of the logger run");
+  const auto run = ParseLoggerBenchArgs(argc, argv);
+  if (!run) return 2;
+  const std::vector<std::string>& texts = run->texts;
 
   orvane::TLogSettings settings;
   settings.LoggingEnabled = true;
@@ -25,7 +21,7 @@ int main(int argc, char** argv) {
   settings.AlwaysShowDebug = true;
   settings.PrependDate = true;
   settings.AppendExecName = true;
-  settings.DebugLogFile = std::string(argv[1]) + "/log_debug.log";
+  settings.DebugLogFile = run->folder + "/log_debug.log";
   orvane::TLogging log(nullptr, "", settings);
 
   const auto start = std::chrono::steady_clock::now();

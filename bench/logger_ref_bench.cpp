@@ -8,17 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "LoggerBenchLines.h"
+
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <folder> [lines]\n", argv[0]);
-    return 2;
-  }
-  const int count = argc > 2 ? std::atoi(argv[2]) : 100000;
-  std::vector<std::string> texts;
-  texts.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i)
-    texts.push_back("Benchmark line " + std::to_string(i) + " of the logger run");
-  const std::string path = std::string(argv[1]) + "/log_debug_bench_logger_ref.log";
+  const auto run = ParseLoggerBenchArgs(argc, argv);
+  if (!run) return 2;
+  const std::vector<std::string>& texts = run->texts;
+
+  const std::string path = run->folder + "/log_debug_bench_logger_ref.log";
 
   const auto start = std::chrono::steady_clock::now();
   for (const auto& text : texts) {

@@ -379,15 +379,11 @@ TEST_F(LaunchWorkflows, TeamViewerWorkflow) {
 
 TEST_F(LaunchWorkflows, TeamViewerStatusAndDebugLines) {
   // Debug output mirrored into a list, as a window's log control would show it.
-  auto memo = std::make_shared<test::RecordingLogControl>();
   TLogSettings settings;
   settings.AlwaysShowDebug = true;
   settings.MemoNumRows = 1000;
-  TLogging log(memo, "", settings);
-  Logger = &log;
-  struct Restore {
-    ~Restore() { Logger = nullptr; }
-  } restore;
+  test::ScopedRecordingLogger log(settings);
+  const auto& memo = log.control;
 
   RunTeamViewer(15);
   test::WriteFileBytes(dir / kQuickSupport, Genuine(kQuickSupport));

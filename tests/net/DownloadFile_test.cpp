@@ -175,19 +175,13 @@ TEST_F(DownloadFileTest, ProxyEntryWithoutPortStopsBeforeAnyRequest) {
   EXPECT_FALSE(fs::exists(dir_ / "tool.exe"));
 }
 
-using FakeTextControl = test::RecordingLogControl;
-
 TEST_F(DownloadFileTest, ProxyEntryIsUsedOnlyWhileTicked) {
-  auto control = std::make_shared<FakeTextControl>();
   TLogSettings settings;
   settings.LoggingEnabled = true;
   settings.AlwaysShowDebug = true;
   settings.MemoNumRows = 100;
-  TLogging logging(control, "DownloadFileTest", settings);
-  Logger = &logging;
-  struct Detach {
-    ~Detach() { Logger = nullptr; }
-  } detach;
+  test::ScopedRecordingLogger logging(settings, "DownloadFileTest");
+  const auto& control = logging.control;
   const auto foundProxyLines = [&] {
     return std::count_if(control->lines.begin(), control->lines.end(), [](const std::string& line) {
       return line.find("Found Proxy Config: ") != std::string::npos;

@@ -1,13 +1,15 @@
 // A log text control that keeps its lines in a list, newest first, as a
 // window's log box would show them; it can also play a control that is gone
-// or one that fails.
+// or one that fails. And a logger writing into one, installed as Logger.
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "logging/LogTextControl.h"
+#include "logging/Logging.h"
 
 namespace orvane::test {
 
@@ -24,6 +26,24 @@ class RecordingLogControl : public ILogTextControl {
   std::vector<std::string> lines;
   bool alive = true;
   bool fail = false;
+};
+
+// A logger that writes into a RecordingLogControl and serves as the global
+// Logger for the life of the object.
+class ScopedRecordingLogger {
+ public:
+  explicit ScopedRecordingLogger(TLogSettings settings, const std::string& moduleName = "")
+      : control(std::make_shared<RecordingLogControl>()), logger_(control, moduleName, settings) {
+    Logger = &logger_;
+  }
+  ~ScopedRecordingLogger() { Logger = nullptr; }
+  ScopedRecordingLogger(const ScopedRecordingLogger&) = delete;
+  ScopedRecordingLogger& operator=(const ScopedRecordingLogger&) = delete;
+
+  const std::shared_ptr<RecordingLogControl> control;
+
+ private:
+  TLogging logger_;
 };
 
 }  // namespace orvane::test
