@@ -1,23 +1,66 @@
-# Every dependency is a Debian package installed by scripts/setup-deps.
-find_package(PkgConfig REQUIRED)
+# Every dependency is a Debian package installed by scripts/setup-deps; the
+# Windows program's are built from Debian's source packages into a prefix by
+# scripts/setup-windows-deps (a vcpkg manifest serves a native MSVC build).
+#
+# The folders link these project targets, so that they read the same on
+# every platform:
+#   orvane_zip, orvane_cmark       libzip and cmark-gfm with its extensions
+#   orvane_crypto                  SHA-256: OpenSSL's libcrypto / CNG (bcrypt)
+#   orvane_tls                     TLS for libcurl: OpenSSL / Schannel
+#   orvane_proxy_discovery         duktape, GIO and libpsl / WinHTTP
+#   orvane_wx                      wxWidgets html, core, base
 find_package(Threads REQUIRED)
-find_package(OpenSSL 3 REQUIRED)
 find_package(CURL REQUIRED)
 find_package(nlohmann_json 3.11 REQUIRED)
 find_package(fmt REQUIRED)
-pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 
-pkg_check_modules(CMARK_GFM REQUIRED IMPORTED_TARGET libcmark-gfm)
-find_library(CMARK_GFM_EXTENSIONS_LIB cmark-gfm-extensions REQUIRED)
+add_library(orvane_zip INTERFACE)
 add_library(orvane_cmark INTERFACE)
-target_link_libraries(orvane_cmark INTERFACE ${CMARK_GFM_EXTENSIONS_LIB} PkgConfig::CMARK_GFM)
+add_library(orvane_crypto INTERFACE)
+add_library(orvane_tls INTERFACE)
+add_library(orvane_proxy_discovery INTERFACE)
 
-pkg_check_modules(DUKTAPE REQUIRED IMPORTED_TARGET duktape)
-pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
-pkg_check_modules(LIBPSL REQUIRED IMPORTED_TARGET libpsl)
+if(WIN32)
+  # Windows 7 SP1 is the oldest supported system (docs/windows.md).
+  add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMINMAX)
+  find_package(libzip CONFIG REQUIRED)
+  target_link_libraries(orvane_zip INTERFACE libzip::zip)
+  find_package(cmark-gfm CONFIG QUIET)
+  if(TARGET cmark-gfm::cmark-gfm_static)
+    target_link_libraries(orvane_cmark INTERFACE cmark-gfm::cmark-gfm-extensions_static cmark-gfm::cmark-gfm_static)
+  else()
+    find_path(CMARK_GFM_INCLUDE_DIR cmark-gfm.h REQUIRED)
+    find_library(CMARK_GFM_LIB NAMES cmark-gfm_static cmark-gfm REQUIRED)
+    find_library(CMARK_GFM_EXTENSIONS_LIB NAMES cmark-gfm-extensions_static cmark-gfm-extensions REQUIRED)
+    target_include_directories(orvane_cmark SYSTEM INTERFACE ${CMARK_GFM_INCLUDE_DIR})
+    target_link_libraries(orvane_cmark INTERFACE ${CMARK_GFM_EXTENSIONS_LIB} ${CMARK_GFM_LIB})
+  endif()
+  target_compile_definitions(orvane_cmark INTERFACE CMARK_GFM_STATIC_DEFINE CMARK_GFM_EXTENSIONS_STATIC_DEFINE)
+  target_link_libraries(orvane_crypto INTERFACE bcrypt)
+  target_link_libraries(orvane_proxy_discovery INTERFACE winhttp)
+else()
+  find_package(PkgConfig REQUIRED)
+  find_package(OpenSSL 3 REQUIRED)
+  pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+  target_link_libraries(orvane_zip INTERFACE PkgConfig::LIBZIP)
+  pkg_check_modules(CMARK_GFM REQUIRED IMPORTED_TARGET libcmark-gfm)
+  find_library(CMARK_GFM_EXTENSIONS_LIB cmark-gfm-extensions REQUIRED)
+  target_link_libraries(orvane_cmark INTERFACE ${CMARK_GFM_EXTENSIONS_LIB} PkgConfig::CMARK_GFM)
+  target_link_libraries(orvane_crypto INTERFACE OpenSSL::Crypto)
+  target_link_libraries(orvane_tls INTERFACE OpenSSL::SSL OpenSSL::Crypto)
+  pkg_check_modules(DUKTAPE REQUIRED IMPORTED_TARGET duktape)
+  pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
+  pkg_check_modules(LIBPSL REQUIRED IMPORTED_TARGET libpsl)
+  target_link_libraries(orvane_proxy_discovery INTERFACE PkgConfig::DUKTAPE PkgConfig::GIO PkgConfig::LIBPSL)
+endif()
 
 # wxWidgets as one interface target with its headers marked SYSTEM, so that
-# warnings-as-errors applies to our code only.
+# warnings-as-errors applies to our code only. A cross build finds it through
+# the prefix's wx-config, as a static library.
+if(CMAKE_CROSSCOMPILING AND ORVANE_WINDOWS_DEPS)
+  set(wxWidgets_CONFIG_EXECUTABLE ${ORVANE_WINDOWS_DEPS}/bin/wx-config)
+  set(wxWidgets_CONFIG_OPTIONS --static=yes)
+endif()
 find_package(wxWidgets 3.2 REQUIRED COMPONENTS html core base)
 add_library(orvane_wx INTERFACE)
 target_include_directories(orvane_wx SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
@@ -27,5 +70,14 @@ target_link_libraries(orvane_wx INTERFACE ${wxWidgets_LIBRARIES})
 
 if(ORVANE_TESTS)
   find_package(GTest REQUIRED)
-  pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+  if(WIN32)
+    find_path(HTTPLIB_INCLUDE_DIR httplib.h REQUIRED)
+    add_library(orvane_httplib INTERFACE)
+    target_include_directories(orvane_httplib SYSTEM INTERFACE ${HTTPLIB_INCLUDE_DIR})
+    target_link_libraries(orvane_httplib INTERFACE ws2_32)
+  else()
+    pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+    add_library(orvane_httplib INTERFACE)
+    target_link_libraries(orvane_httplib INTERFACE PkgConfig::HTTPLIB)
+  endif()
 endif()

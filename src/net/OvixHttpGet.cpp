@@ -380,6 +380,11 @@ std::optional<RequestFailure> Perform(const std::string& url, const ProxySetting
     Set(curl, CURLOPT_CAINFO, settings.CABundle.c_str());
     Set(curl, CURLOPT_PROXY_CAINFO, settings.CABundle.c_str());
   }
+  // Schannel checks revocation by default and fails when the revocation
+  // server cannot be reached (common behind corporate firewalls); a revoked
+  // certificate still fails. OpenSSL ignores the flag.
+  Set(curl, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+  Set(curl, CURLOPT_PROXY_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
 
   // An empty proxy switches off libcurl's own reading of http_proxy,
   // HTTPS_PROXY, ALL_PROXY and NO_PROXY: the proxy is ours to choose.

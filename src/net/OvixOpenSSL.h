@@ -1,13 +1,15 @@
 // Readiness of the TLS library for https requests.
 //
-// TLS comes from the system's OpenSSL, linked like any other library, so
-// there is nothing to unpack or put on a search path: preparing means
-// initialising libcurl's and OpenSSL's global state once, before the first
-// https request, and checking that the HTTP library really speaks TLS through
-// OpenSSL. Plain http requests never prepare.
+// TLS comes from the system: OpenSSL, linked like any other library, on
+// POSIX (OvixOpenSSL_posix.cpp), Schannel on Windows (OvixOpenSSL_win.cpp).
+// There is nothing to unpack or put on a search path: preparing means
+// initialising libcurl's and the TLS library's global state once, before the
+// first https request, and checking that the HTTP library really speaks TLS
+// through the backend this build expects. Plain http requests never prepare.
 #pragma once
 
 #include <stdexcept>
+#include <string>
 
 namespace orvane {
 
@@ -24,6 +26,12 @@ bool OpenSSLPrepared();
 // prepared flag false, so that the next https request tries again. Callers
 // call it only while the flag is false.
 void PrepareOpenSSL();
+
+// Platform part: the name libcurl reports for the TLS backend this build
+// expects ("OpenSSL", "Schannel"), and that backend's own initialisation
+// (raises EOpenSSLError).
+extern const char* const kTlsBackendName;
+void InitTlsLibrary();
 
 // Releases what PrepareOpenSSL took. Never fails; does nothing when not
 // prepared.

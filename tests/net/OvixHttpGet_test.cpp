@@ -261,7 +261,7 @@ TEST_F(HttpGetTest, TlsIsPreparedOnceAndOnlyForHttps) {
   Get(secure.Url(), body);
   EXPECT_TRUE(OpenSSLPrepared());
   EXPECT_EQ(std::count_if(trace_.begin(), trace_.end(),
-                          [](const std::string& line) { return line.starts_with("OpenSSL prepared: "); }),
+                          [](const std::string& line) { return line.starts_with(std::string(kTlsBackendName) + " prepared: "); }),
             1);
 
   OvixHttpProxy = "127.0.0.1";
