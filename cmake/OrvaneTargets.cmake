@@ -18,6 +18,12 @@ if(ORVANE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(MINGW)
+  # One self-contained program: the C and C++ runtimes, winpthreads and every
+  # library linked in, nothing to ship beside the .exe.
+  add_link_options(-static)
+endif()
+
 if(WIN32)
   set(ORVANE_OTHER_PLATFORM_SUFFIX "_posix")
 else()

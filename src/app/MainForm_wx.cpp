@@ -19,6 +19,7 @@
 #include <string>
 
 #include "app/Icons.h"
+#include "system/SysUtils.h"
 
 namespace orvane {
 
@@ -135,9 +136,12 @@ TMainFrame::TMainFrame(TMainFormOptions options)
   BindEvents();
   fForm->FormCreate();
   Centre();
+  SetShellOwnerWindow(GetHandle());
 }
 
-TMainFrame::~TMainFrame() = default;
+TMainFrame::~TMainFrame() {
+  if (ShellOwnerWindow() == GetHandle()) SetShellOwnerWindow(nullptr);
+}
 
 void TMainFrame::CreateControls() {
   wxStatusBar* stat1 = CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP, wxID_ANY, "stat1");

@@ -31,6 +31,47 @@ class TempFile {
   std::wstring path_;
 };
 
+
+// ReplaceFileW keeps the replaced file's attributes and security settings, as
+// the POSIX variant keeps the mode. It is given a backup name so that every
+// way it can fail leaves a file to go back to: without one, it may fail after
+// the old file is already gone. Whatever happens, the old file or the new one
+// ends up at the target's name, or both stay where the error names them;
+// only a copy that is no longer needed is deleted.
+void ReplaceKeepingACopy(const std::wstring& targetPath, TempFile& temp, const std::string& path) {
+  const std::filesystem::path target(targetPath);
+  const std::wstring backup =
+      (target.parent_path().empty() ? std::filesystem::path(L".") : target.parent_path()) /
+      (L"." + target.filename().wstring() + L"." + RandomSuffix() + L".old");
+  if (ReplaceFileW(targetPath.c_str(), temp.path_.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                   nullptr, nullptr)) {
+    temp.path_.clear();
+    DeleteFileW(backup.c_str());  // best effort: a hidden leftover harms nothing
+    return;
+  }
+  const DWORD error = GetLastError();
+  const std::string reason = SystemErrorMessage(static_cast<int>(error));
+  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+    // The old file was moved to the backup name, the new one could not take
+    // its place: put the old one back, else try the new one once more.
+    if (MoveFileExW(backup.c_str(), targetPath.c_str(), 0)) {
+      // The new file is dropped by the guard; the old one is back.
+    } else if (MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0)) {
+      temp.path_.clear();
+      DeleteFileW(backup.c_str());
+      return;
+    } else {
+      temp.path_.clear();  // keep both: neither is at the target's name
+      throw EFileWriteError(
+          "EWriteError", fmt::format("Cannot replace file \"{}\". {} The previous file was kept as \"{}\".", path,
+                                     reason, WideToUtf8(backup)));
+    }
+  }
+  // Any other failure left the old file where it was (with a backup name,
+  // ReplaceFileW renames nothing before it can no longer fail back).
+  throw EFileWriteError("EWriteError", fmt::format("Cannot replace file \"{}\". {}", path, reason));
+}
+
 }  // namespace
 
 void WriteFileReplacing(const std::string& path, std::string_view bytes) {
@@ -67,27 +108,20 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     data += written;
     left -= written;
   }
-  // No flush to disk before the replacement: see the POSIX variant.
-  CloseHandle(std::exchange(temp.handle_, INVALID_HANDLE_VALUE));
+  // No flush to disk before the replacement: see the POSIX variant. A failed
+  // close can mean unwritten data, as there.
+  if (!CloseHandle(std::exchange(temp.handle_, INVALID_HANDLE_VALUE))) throw writeFailed();
 
-  // ReplaceFileW keeps the replaced file's attributes and security settings,
-  // as the POSIX variant keeps the mode; a new file takes the folder's.
   const std::wstring targetPath = target.wstring();
   const bool replacing = GetFileAttributesW(targetPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-  bool moved = replacing ? ReplaceFileW(targetPath.c_str(), temp.path_.c_str(), nullptr,
-                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                         : MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0) != 0;
-  // Without a backup name, ReplaceFileW can fail after it has already removed
-  // the old file, leaving the new one under its temporary name; deleting that
-  // would lose both, so it is moved into place instead.
-  if (!moved && replacing && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-    moved = MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0) != 0;
+  if (!replacing) {
+    if (!MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0)) {
+      throw EFileWriteError("EWriteError", fmt::format("Cannot replace file \"{}\". {}", path, LastErrorText()));
+    }
+    temp.path_.clear();
+    return;
   }
-  if (!moved) {
-    throw EFileWriteError("EWriteError",
-                          fmt::format("Cannot replace file \"{}\". {}", path, LastErrorText()));
-  }
-  temp.path_.clear();
+  ReplaceKeepingACopy(targetPath, temp, path);
 }
 
 }  // namespace orvane

@@ -1,6 +1,5 @@
 #include <windows.h>
-// windows.h first: the tool-help and process-status headers rely on it.
-#include <psapi.h>
+// windows.h first: the tool-help header relies on it.
 #include <tlhelp32.h>
 
 #include <string>
@@ -45,12 +44,21 @@ uint32_t GetPidByExeName(const std::string& exeName) {
 
 std::string GetProcessImagePath(uint32_t pid) {
   const std::string context = "Process " + std::to_string(pid);
-  THandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+  // Limited information is all the image name needs, and it is granted for
+  // elevated processes too; reading another process's module list instead
+  // fails from a 32-bit program for every 64-bit process.
+  THandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
   if (!process.valid()) RaiseLastOSError(context);
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameExW(process.get(), nullptr, path, MAX_PATH);
-  if (length == 0) RaiseLastOSError(context);
-  return WideToUtf8(std::wstring(path, length));
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = static_cast<DWORD>(path.size());
+    if (QueryFullProcessImageNameW(process.get(), 0, path.data(), &length)) {
+      path.resize(length);
+      return WideToUtf8(path);
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || path.size() >= 32768) RaiseLastOSError(context);
+    path.resize(path.size() * 2);
+  }
 }
 
 bool KillProcess(uint32_t pid) {

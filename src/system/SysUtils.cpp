@@ -19,6 +19,8 @@ namespace {
 
 const char* const kCompanyFolder = "Orvane mbH";
 
+void* g_shellOwnerWindow = nullptr;
+
 struct FolderCache {
   bool computed = false;
   std::string folder;
@@ -168,5 +170,9 @@ std::string GetFileVersionNumbers(const std::string& file, int& major, int& mino
   build = query.version.build;
   return {};
 }
+
+void SetShellOwnerWindow(void* nativeHandle) { g_shellOwnerWindow = nativeHandle; }
+
+void* ShellOwnerWindow() { return g_shellOwnerWindow; }
 
 }  // namespace orvane

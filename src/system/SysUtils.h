@@ -53,6 +53,13 @@ std::string DateTimeToFileStamp(std::chrono::system_clock::time_point t);
 // under its own name. True on success.
 bool CopyFiles(const std::string& source, const std::string& destination, bool renameOnCollision);
 
+// The program's main window as the owner of the shell's copy dialogs (its
+// native handle, an HWND on Windows; POSIX copies show no dialog). The window
+// sets itself when it is created and clears itself when it goes, so that a
+// copy never borrows whatever window happens to be active.
+void SetShellOwnerWindow(void* nativeHandle);
+void* ShellOwnerWindow();
+
 // path with " (n)" put before its extension: "/d/a.tar.gz", 2 -> "/d/a.tar (2).gz";
 // a leading dot does not start an extension (".profile (2)").
 std::string NumberedCopyName(const std::string& path, int n);

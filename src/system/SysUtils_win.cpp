@@ -25,7 +25,7 @@ bool CopyFiles(const std::string& source, const std::string& destination, bool r
   std::wstring to = Utf8ToWide(destination);
   to.push_back(L'\0');
   SHFILEOPSTRUCTW op{};
-  op.hwnd = GetActiveWindow();  // the program's window: all of it runs on the GUI thread
+  op.hwnd = static_cast<HWND>(ShellOwnerWindow());
   op.wFunc = FO_COPY;
   op.pFrom = from.c_str();
   op.pTo = to.c_str();

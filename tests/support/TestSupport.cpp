@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
@@ -9,9 +10,18 @@
 namespace orvane::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "orvane-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed for " + pattern);
-  path_ = pattern;
+  // A random name claimed by creating it: create_directory reports whether
+  // this call made the folder, so two tests never share one.
+  static std::mt19937_64 generator{std::random_device{}()};
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path candidate = base / ("orvane-test-" + std::to_string(generator() % 1000000000000ULL));
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = std::move(candidate);
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a test folder under " + base.string());
 }
 
 TempDir::~TempDir() {
@@ -39,18 +49,10 @@ ScopedCwd::~ScopedCwd() {
 
 ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
   if (const char* old = std::getenv(name_.c_str())) previous_ = old;
-  if (value)
-    setenv(name_.c_str(), value->c_str(), 1);
-  else
-    unsetenv(name_.c_str());
+  SetEnvironmentValue(name_, value);
 }
 
-ScopedEnv::~ScopedEnv() {
-  if (previous_)
-    setenv(name_.c_str(), previous_->c_str(), 1);
-  else
-    unsetenv(name_.c_str());
-}
+ScopedEnv::~ScopedEnv() { SetEnvironmentValue(name_, previous_); }
 
 std::string ReadFileBytes(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);

@@ -49,6 +49,10 @@ class ScopedEnv {
   std::optional<std::string> previous_;
 };
 
+// Platform part (TestSupport_posix.cpp / TestSupport_win.cpp): sets the
+// variable, or removes it for nullopt, in the process environment.
+void SetEnvironmentValue(const std::string& name, const std::optional<std::string>& value);
+
 std::string ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes);
 
