@@ -8,10 +8,18 @@
 add_library(orvane_settings INTERFACE)
 target_include_directories(orvane_settings INTERFACE
   ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
-target_compile_options(orvane_settings INTERFACE -Wall -Wextra -Wpedantic
-  -Wshadow -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual -Wformat=2)
-if(ORVANE_WERROR)
-  target_compile_options(orvane_settings INTERFACE -Werror)
+if(MSVC)
+  # Sources are UTF-8; conformance mode as GCC's.
+  target_compile_options(orvane_settings INTERFACE /W4 /permissive- /utf-8 /Zc:__cplusplus)
+  if(ORVANE_WERROR)
+    target_compile_options(orvane_settings INTERFACE /WX)
+  endif()
+else()
+  target_compile_options(orvane_settings INTERFACE -Wall -Wextra -Wpedantic
+    -Wshadow -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual -Wformat=2)
+  if(ORVANE_WERROR)
+    target_compile_options(orvane_settings INTERFACE -Werror)
+  endif()
 endif()
 if(ORVANE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
