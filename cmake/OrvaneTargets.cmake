@@ -29,7 +29,8 @@ endif()
 if(MINGW)
   # One self-contained program: the C and C++ runtimes, winpthreads and every
   # library linked in, nothing to ship beside the .exe.
-  add_link_options(-static)
+  # Release programs go out without symbols.
+  add_link_options(-static $<$<CONFIG:Release>:-s>)
 endif()
 
 if(WIN32)

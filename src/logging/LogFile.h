@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace orvane {
@@ -27,10 +28,13 @@ class TLogFile {
   std::size_t Write(const std::string& bytes);
 
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kClosed; }
 
  private:
-  int fd_ = -1;
+  // The platform's handle: a file descriptor on POSIX, a HANDLE on Windows.
+  // -1 is neither a valid descriptor nor a valid file HANDLE.
+  static constexpr std::intptr_t kClosed = -1;
+  std::intptr_t handle_ = kClosed;
 };
 
 }  // namespace orvane

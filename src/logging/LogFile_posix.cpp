@@ -15,11 +15,17 @@ TLogFile::TOpenResult TLogFile::Open(const std::string& path) {
   // exclusively, so that the header goes only into a file this call made even
   // when another process creates the file at the same moment.
   for (int round = 0; round < 2; ++round) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd_ >= 0) return TOpenResult::Appended;
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd >= 0) {
+      handle_ = fd;
+      return TOpenResult::Appended;
+    }
     if (errno != ENOENT) return TOpenResult::Failed;
-    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ >= 0) return TOpenResult::Created;
+    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      handle_ = fd;
+      return TOpenResult::Created;
+    }
     if (errno != EEXIST) return TOpenResult::Failed;
   }
   return TOpenResult::Failed;
@@ -27,8 +33,8 @@ TLogFile::TOpenResult TLogFile::Open(const std::string& path) {
 
 std::size_t TLogFile::Write(const std::string& bytes) {
   std::size_t done = 0;
-  while (fd_ >= 0 && done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+  while (IsOpen() && done < bytes.size()) {
+    const ssize_t n = ::write(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
     } else if (n < 0 && errno == EINTR) {
@@ -41,8 +47,8 @@ std::size_t TLogFile::Write(const std::string& bytes) {
 }
 
 void TLogFile::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (IsOpen()) ::close(static_cast<int>(handle_));
+  handle_ = kClosed;
 }
 
 }  // namespace orvane

@@ -1,56 +1,104 @@
-// The log file through the C runtime's wide-name file calls, whose handle is
-// the same int descriptor the POSIX variant keeps. Binary mode: the logger
-// writes its own CR LF line ends, which text mode would turn into CR CR LF.
-#include <fcntl.h>
-#include <io.h>
-#include <share.h>
-#include <sys/stat.h>
+// The log file through CreateFileW with append-only access: every WriteFile
+// lands at the current end of the file, and writers of several instances of
+// the program never overwrite each other's lines (the C runtime's append mode
+// seeks first and writes second, so two writers could). Windows makes such
+// appends atomic only on local disks, so each write also holds an exclusive
+// lock that every instance takes (see AppendLock). The bytes are written as
+// they are; the logger brings its own CR LF line ends.
+#include <windows.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 
 #include "logging/LogFile.h"
 #include "system/OSFunctions_win.h"
 
 namespace orvane {
+namespace {
+
+// A byte far beyond the end of any log file: locking it keeps readers of the
+// file unaffected and serialises the writers, on a network share too.
+constexpr DWORD kLockOffsetLow = 0xFFFFFFFE;
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+// A writer holds the lock for one write; a lock that stays taken (a
+// suspended instance) must not stop logging, so after a while the write
+// goes ahead without it.
+constexpr int kLockTries = 50;
+
+class AppendLock {
+ public:
+  explicit AppendLock(HANDLE file) : file_(file) {
+    at_.Offset = kLockOffsetLow;
+    at_.OffsetHigh = kLockOffsetHigh;
+    for (int i = 0; i < kLockTries; ++i) {
+      locked_ = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at_) != 0;
+      if (locked_) break;
+      Sleep(1);
+    }
+  }
+  ~AppendLock() {
+    if (locked_) UnlockFileEx(file_, 0, 1, 0, &at_);
+  }
+  AppendLock(const AppendLock&) = delete;
+  AppendLock& operator=(const AppendLock&) = delete;
+
+ private:
+  HANDLE file_;
+  OVERLAPPED at_{};
+  bool locked_ = false;
+};
+
+}  // namespace
 
 TLogFile::~TLogFile() { Close(); }
 
 TLogFile::TOpenResult TLogFile::Open(const std::string& path) {
   Close();
   const std::wstring name = Utf8ToWide(path);
-  constexpr int kFlags = _O_WRONLY | _O_APPEND | _O_BINARY | _O_NOINHERIT;
+  // Readers such as an editor or a tail tool, and other instances of the
+  // program, keep the file open meanwhile; sharing delete lets another
+  // instance rotate the file away while this one holds it for a moment.
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  // Append-only writing; reading rights only because Windows grants
+  // byte-range locks to handles with read or write-data access.
+  constexpr DWORD kAccess = FILE_APPEND_DATA | FILE_READ_DATA;
   // Append to an existing file; create it only when it is missing, and
   // exclusively, so that the header goes only into a file this call made even
-  // when another process creates the file at the same moment. Other processes
-  // may read and write the file meanwhile (no sharing restriction).
+  // when another process creates the file at the same moment.
   for (int round = 0; round < 2; ++round) {
-    errno_t error = _wsopen_s(&fd_, name.c_str(), kFlags, _SH_DENYNO, 0);
-    if (error == 0) return TOpenResult::Appended;
-    if (error != ENOENT) return TOpenResult::Failed;
-    error = _wsopen_s(&fd_, name.c_str(), kFlags | _O_CREAT | _O_EXCL, _SH_DENYNO, _S_IREAD | _S_IWRITE);
-    if (error == 0) return TOpenResult::Created;
-    if (error != EEXIST) return TOpenResult::Failed;
+    HANDLE file =
+        CreateFileW(name.c_str(), kAccess, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      handle_ = reinterpret_cast<std::intptr_t>(file);
+      return TOpenResult::Appended;
+    }
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return TOpenResult::Failed;
+    file = CreateFileW(name.c_str(), kAccess, kShare, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      handle_ = reinterpret_cast<std::intptr_t>(file);
+      return TOpenResult::Created;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) return TOpenResult::Failed;
   }
   return TOpenResult::Failed;
 }
 
 std::size_t TLogFile::Write(const std::string& bytes) {
+  if (!IsOpen() || bytes.empty()) return 0;
+  const AppendLock lock(reinterpret_cast<HANDLE>(handle_));
   std::size_t done = 0;
-  while (fd_ >= 0 && done < bytes.size()) {
-    // _write takes an unsigned count but reports it as int.
-    const auto chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size() - done, INT_MAX));
-    const int n = _write(fd_, bytes.data() + done, chunk);
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
+  while (done < bytes.size()) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, MAXDWORD));
+    DWORD n = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), bytes.data() + done, chunk, &n, nullptr) || n == 0)
+      break;
+    done += n;
   }
   return done;
 }
 
 void TLogFile::Close() {
-  if (fd_ >= 0) _close(fd_);
-  fd_ = -1;
+  if (IsOpen()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = kClosed;
 }
 
 }  // namespace orvane

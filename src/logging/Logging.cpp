@@ -57,6 +57,21 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
   return true;
 }
 
+// Position of the first ".exe" in any case at or after from. Windows names
+// its programs in whatever case they were stored or started with
+// ("ORVANE~1.EXE" through a short path), and its file names ignore case.
+std::size_t FindExe(const std::string& name, std::size_t from = 0) {
+  for (std::size_t pos = from; pos + 4 <= name.size(); ++pos) {
+    if (EqualsIgnoreCase(name.substr(pos, 4), ".exe")) return pos;
+  }
+  return std::string::npos;
+}
+
+std::string RemoveAllExe(std::string name) {
+  for (auto pos = FindExe(name); pos != std::string::npos; pos = FindExe(name, pos)) name.erase(pos, 4);
+  return name;
+}
+
 // Characters, not bytes: a UTF-8 name must not widen the header box.
 std::size_t DisplayLength(const std::string& text) {
   std::size_t n = 0;
@@ -139,14 +154,15 @@ std::string TLogging::PrependDateToGuiStr(const std::string& logmsg) const {
 
 std::string TLogging::ExecutableFileName() const {
   const std::string path = pExecutablePath.empty() ? GetExecutablePath() : pExecutablePath;
-  const auto slash = path.find_last_of(PathDelim);
+  // The platform's folder delimiters, and "/", which Windows accepts as well.
+  const auto slash = path.find_last_of(std::string(PathDelimiters) + "/");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 void TLogging::SetModuleName(const std::string& ModName) {
   pProductName = ModName;
   if (!pSyslogEnabled && !pLogToFile) return;
-  pBinName = RemoveAll(ExecutableFileName(), ".exe");
+  pBinName = RemoveAllExe(ExecutableFileName());
   if (!ModName.empty() && !EqualsIgnoreCase(ModName, pBinName))
     pExecName = "(" + pBinName + ":" + ModName + ") : ";
   else
@@ -274,7 +290,7 @@ std::string TLogging::HeaderBlock() const {
   if (name.empty()) {
     name = ExecutableFileName();
     // Without ".exe" (POSIX) the whole name is the header name.
-    const auto exe = name.find(".exe");
+    const auto exe = FindExe(name);
     if (exe != std::string::npos) name.resize(exe);
   }
   const std::size_t width = std::max<std::size_t>(DisplayLength(name) + 16, 55);

@@ -31,7 +31,6 @@ class TempFile {
   std::wstring path_;
 };
 
-
 // ReplaceFileW keeps the replaced file's attributes and security settings, as
 // the POSIX variant keeps the mode. It is given a backup name so that every
 // way it can fail leaves a file to go back to: without one, it may fail after
@@ -63,8 +62,8 @@ void ReplaceKeepingACopy(const std::wstring& targetPath, TempFile& temp, const s
     } else {
       temp.path_.clear();  // keep both: neither is at the target's name
       throw EFileWriteError(
-          "EWriteError", fmt::format("Cannot replace file \"{}\". {} The previous file was kept as \"{}\".", path,
-                                     reason, WideToUtf8(backup)));
+          "EWriteError", fmt::format("Cannot replace file \"{}\". {} The previous file was kept as \"{}\".",
+                                     path, reason, WideToUtf8(backup)));
     }
   }
   // Any other failure left the old file where it was (with a backup name,
@@ -113,10 +112,18 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
   if (!CloseHandle(std::exchange(temp.handle_, INVALID_HANDLE_VALUE))) throw writeFailed();
 
   const std::wstring targetPath = target.wstring();
-  const bool replacing = GetFileAttributesW(targetPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (!replacing) {
+  const DWORD attributes = GetFileAttributesW(targetPath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    // A folder at the target's name is refused here, as rename() refuses it
+    // on POSIX: left to ReplaceFileW, Wine's moves the folder to the backup
+    // name, where the clean-up cannot delete it.
+    throw EFileWriteError("EWriteError", fmt::format("Cannot replace file \"{}\". {}", path,
+                                                     SystemErrorMessage(ERROR_ACCESS_DENIED)));
+  }
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
     if (!MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0)) {
-      throw EFileWriteError("EWriteError", fmt::format("Cannot replace file \"{}\". {}", path, LastErrorText()));
+      throw EFileWriteError("EWriteError",
+                            fmt::format("Cannot replace file \"{}\". {}", path, LastErrorText()));
     }
     temp.path_.clear();
     return;

@@ -20,7 +20,8 @@ void PrepareOpenSSL() {
   const std::string backend = info->ssl_version ? info->ssl_version : "";
   if ((info->features & CURL_VERSION_SSL) == 0 || backend.rfind(kTlsBackendName, 0) != 0) {
     throw EOpenSSLError("libcurl " + std::string(info->version) + " has no " + kTlsBackendName +
-                        " TLS support" + (backend.empty() ? std::string() : " (TLS backend: " + backend + ")"));
+                        " TLS support" +
+                        (backend.empty() ? std::string() : " (TLS backend: " + backend + ")"));
   }
   // curl_global_init counts its callers; CleanupOpenSSL gives this reference
   // back. It also runs the TLS library's own initialisation, which

@@ -53,7 +53,8 @@ void TSha256Digest::Update(const unsigned char* data, std::size_t size) {
 
 std::array<unsigned char, 32> TSha256Digest::Final() {
   std::array<unsigned char, 32> result{};
-  Check(BCryptFinishHash(impl_->hash, result.data(), static_cast<ULONG>(result.size()), 0), "BCryptFinishHash");
+  Check(BCryptFinishHash(impl_->hash, result.data(), static_cast<ULONG>(result.size()), 0),
+        "BCryptFinishHash");
   return result;
 }
 

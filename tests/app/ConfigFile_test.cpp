@@ -1,11 +1,6 @@
 #include "app/ConfigFile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include "system/OSError.h"
 
 #include "OrvaneBuildConfig.h"
 #include "support/TestSupport.h"
@@ -18,16 +13,23 @@ using test::ScopedCwd;
 using test::TempDir;
 using test::WriteFileBytes;
 
-std::string EscapeSlashes(std::string text) {
-  for (std::size_t pos = 0; (pos = text.find('/', pos)) != std::string::npos; pos += 2)
-    text.insert(pos, "\\");
-  return text;
+// Both built as new strings: GCC 12 warns wrongly (-Wrestrict) about
+// std::string::insert and replace inlined here in the 32-bit Windows build.
+std::string EscapeSlashes(const std::string& text) {
+  std::string escaped;
+  for (const char c : text) {
+    if (c == '/') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
 }
 
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos; pos += to.size())
-    text.replace(pos, from.size(), to);
-  return text;
+std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
+  std::string replaced;
+  std::size_t start = 0;
+  for (std::size_t pos = 0; (pos = text.find(from, start)) != std::string::npos; start = pos + from.size())
+    replaced.append(text, start, pos - start).append(to);
+  return replaced.append(text, start);
 }
 
 TEST(WriteConfigFile, BuiltInListGivesTheExactPublishedBytes) {
@@ -69,18 +71,6 @@ TEST(WriteConfigFile, RoundTripKeepsEveryText) {
     for (const char c : bytes.substr(0, bytes.size() - 2))
       ASSERT_TRUE(c >= 0x20 && c <= 0x7F) << "not ASCII text: " << bytes;
     EXPECT_EQ(ReadConfigFile(file), config) << bytes;
-  }
-}
-
-TEST(WriteConfigFile, UnwritablePathRaisesTheOperatingSystemError) {
-  const TempDir dir;
-  const std::string file = (dir / "missing" / kConfigFileName).string();
-  try {
-    WriteConfigFile(file, TRemoteSupportConfig());
-    ADD_FAILURE() << "no error";
-  } catch (const EOSError& e) {
-    EXPECT_EQ(e.ErrorCode(), ENOENT);
-    EXPECT_NE(std::string(e.what()).find(file), std::string::npos);
   }
 }
 
@@ -189,8 +179,6 @@ TEST(ReadConfigFromBytes, AcceptsTheFileShapes) {
       {"listHelper count without items", R"({"downloadLinks":{"listHelper":[4]}})", "nolist default=0"},
       {"listHelper that is no array", R"({"downloadLinks":{"listHelper":{"itemName":"a"}}})",
        "nolist default=0"},
-      {"invalid UTF-8 byte", "{\"downloadLinks\":{\"listHelper\":[{\"itemName\":\"gr\xFCn\"}]}}",
-       "[gr\xEF\xBF\xBDn||||] default=0"},
       {"UTF-8 BOM", "\xEF\xBB\xBF{\"downloadLinks\":{\"listHelper\":[{\"itemName\":\"\xC3\xBC\"}]}}",
        "[\xC3\xBC||||] default=0"},
       {"UTF-16 LE BOM",
@@ -262,25 +250,6 @@ TEST(ReadConfigFile, MissingFileGivesAnEmptyConfiguration) {
     EXPECT_TRUE(config->HasOptionList());
     EXPECT_EQ(config->NumberOfLinks(), 0);
     EXPECT_EQ(config->DefaultItemIndex(), 0);
-  }
-}
-
-TEST(ReadConfigFile, FileThatIsNoRegularFileRaises) {
-  const TempDir dir;
-  ASSERT_EQ(::mkfifo((dir / "fifo.json").c_str(), 0600), 0);
-  EXPECT_THROW(ReadConfigFile((dir / "fifo.json").string()), EOSError);
-}
-
-TEST(ReadConfigFile, UnreadableFileRaisesTheOperatingSystemError) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
-  const TempDir dir;
-  WriteFileBytes(dir / "locked.json", "{}");
-  ASSERT_EQ(::chmod((dir / "locked.json").c_str(), 0), 0);
-  try {
-    ReadConfigFile((dir / "locked.json").string());
-    ADD_FAILURE() << "no error";
-  } catch (const EOSError& e) {
-    EXPECT_EQ(e.ErrorCode(), EACCES);
   }
 }
 

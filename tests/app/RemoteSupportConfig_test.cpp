@@ -1,10 +1,8 @@
 #include "app/RemoteSupportConfig.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <stdexcept>
-#include "system/OSError.h"
 
 #include "OrvaneBuildConfig.h"
 #include "support/TestSupport.h"
@@ -88,18 +86,6 @@ TEST(TRemoteSupportConfig, DummyConfigHashesFilesOfTheWorkingDirectory) {
             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   for (const char* name : {"teamviewer", "remotely_x86", "remotely_install"})
     EXPECT_EQ(config.GetElementByName(name)->sha256(), "sha") << name;
-}
-
-TEST(TRemoteSupportConfig, DummyConfigStopsAtAFileThatCannotBeHashed) {
-  const TempDir dir;
-  const ScopedCwd cwd(dir.path());
-  ASSERT_EQ(::mkfifo((dir / "Remotely_Desktop-[a735]_x86.exe").c_str(), 0600), 0);
-
-  TRemoteSupportConfig config;
-  EXPECT_THROW(config.CreateDummyConfig(), EOSError);
-  ASSERT_EQ(config.NumberOfLinks(), 1);
-  EXPECT_EQ(config.GetElementByIndex(0).ItemName(), "teamviewer");
-  EXPECT_EQ(config.DefaultItemIndex(), 0);
 }
 
 }  // namespace

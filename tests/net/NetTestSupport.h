@@ -4,12 +4,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <stdexcept>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -67,34 +64,16 @@ class NetTest : public ::testing::Test {
   THttpGetSettings previousSettings_;
 };
 
-// A loopback port that refuses connections: bound, never listening, and held
-// for the life of the object so that nothing else takes it.
-class RefusingPort {
- public:
-  RefusingPort() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      throw std::runtime_error("cannot reserve a loopback port");
-    }
-    port_ = ntohs(address.sin_port);
-  }
-  ~RefusingPort() { close(fd_); }
-  RefusingPort(const RefusingPort&) = delete;
-  RefusingPort& operator=(const RefusingPort&) = delete;
+// One fixture class for the HTTP GET cases of every file: a test suite may
+// have only one.
+class HttpGetTest : public NetTest {};
 
-  int Port() const { return port_; }
-  std::string Url(const std::string& path = "/") const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-  }
-
- private:
-  int fd_;
-  int port_ = 0;
-};
+// HttpGet into a fresh record.
+inline OvixHTTPResponse Get(const std::string& url, std::string& body, const THttpProgress& progress = {}) {
+  OvixHTTPResponse response;
+  HttpGet(url, body, response, progress);
+  return response;
+}
 
 // Deterministic, non-repeating-looking content of the given size.
 inline std::string PatternBody(size_t size) {

@@ -19,7 +19,9 @@ namespace orvane::test {
 
 // A throw-away certificate authority and a server certificate it signed, as
 // PEM files. Trust CAFile in the client; give CertFile and KeyFile to the
-// server.
+// server. The HTTPS half (LoopbackHttps_posix.cpp) is made with OpenSSL,
+// which the Windows test programs do not carry: there the server speaks
+// plain HTTP only.
 struct TestCertificate {
   std::filesystem::path CAFile;
   std::filesystem::path CertFile;

@@ -103,7 +103,6 @@ TestCertificate MakeTestCertificate(const std::filesystem::path& folder,
   return files;
 }
 
-
 LoopbackHttpServer::LoopbackHttpServer(const TestCertificate& certificate)
     : server_(
           std::make_unique<httplib::SSLServer>(certificate.CertFile.c_str(), certificate.KeyFile.c_str())),

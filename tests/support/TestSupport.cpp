@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -15,7 +16,8 @@ TempDir::TempDir() {
   static std::mt19937_64 generator{std::random_device{}()};
   const std::filesystem::path base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::filesystem::path candidate = base / ("orvane-test-" + std::to_string(generator() % 1000000000000ULL));
+    std::filesystem::path candidate =
+        base / ("orvane-test-" + std::to_string(generator() % 1000000000000ULL));
     if (std::filesystem::create_directory(candidate)) {
       path_ = std::move(candidate);
       return;
@@ -33,8 +35,8 @@ TempDir::~TempDir() {
     std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
   }
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ec);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                               ec);
   std::filesystem::remove_all(path_, ec);
 }
 
@@ -53,6 +55,25 @@ ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value) 
 }
 
 ScopedEnv::~ScopedEnv() { SetEnvironmentValue(name_, previous_); }
+
+std::chrono::system_clock::time_point LocalTime(int year, int month, int day, int h, int m, int s) {
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = h;
+  tm.tm_min = m;
+  tm.tm_sec = s;
+  tm.tm_isdst = -1;
+  return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+}
+
+std::string MultiBlockContent() {
+  std::string bytes(std::size_t{9} * 1024 * 1024 + 5, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(((i * 31 + 7) & 0xFF) ^ ((i >> 12) & 0xFF));
+  return bytes;
+}
 
 std::string ReadFileBytes(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);

@@ -1,6 +1,7 @@
 // Small fixtures shared by every test program.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -52,6 +53,13 @@ class ScopedEnv {
 // Platform part (TestSupport_posix.cpp / TestSupport_win.cpp): sets the
 // variable, or removes it for nullopt, in the process environment.
 void SetEnvironmentValue(const std::string& name, const std::optional<std::string>& value);
+
+// The given local date and time (daylight saving as the zone has it then).
+std::chrono::system_clock::time_point LocalTime(int year, int month, int day, int h, int m, int s);
+
+// 9 MiB + 5 bytes of varied content: several 1 MiB read blocks, the last one
+// partial.
+std::string MultiBlockContent();
 
 std::string ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes);

@@ -1,45 +1,48 @@
-// A real HTTP proxy for tests: /usr/bin/tinyproxy in the foreground on
-// 127.0.0.1 with a generated configuration, stopped when the object goes.
+// A real HTTP proxy for tests: tinyproxy on 127.0.0.1, its log read back to
+// see which requests reached it.
+//
+// On Linux each object starts its own tinyproxy with a generated
+// configuration and stops it when it goes. A Windows program cannot start a
+// Linux program, so there the object stands for one of the two proxies that
+// scripts/test-windows starts beside the tests and names in the environment;
+// the log then counts from the moment the object was made.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
+#include <memory>
 #include <string>
-
-#include "support/TestSupport.h"
 
 namespace orvane::test {
 
 class TinyProxy {
  public:
-  struct Options {
-    // When User is set, the proxy demands these Basic credentials: 407
-    // without any, 401 for wrong ones. tinyproxy's configuration takes
-    // letters and digits here.
-    std::string User;
-    std::string Password;
-  };
+  // BasicAuth: the proxy demands User() and Password() as Basic credentials,
+  // answering 407 without any and 401 for wrong ones.
+  enum class Access { Open, BasicAuth };
 
-  TinyProxy();
-  explicit TinyProxy(const Options& options);
+  explicit TinyProxy(Access access = Access::Open);
   ~TinyProxy();
   TinyProxy(const TinyProxy&) = delete;
   TinyProxy& operator=(const TinyProxy&) = delete;
 
   int Port() const { return port_; }
+  // Empty for an open proxy. tinyproxy's configuration takes letters and
+  // digits here.
+  const std::string& User() const { return user_; }
+  const std::string& Password() const { return password_; }
+
+  // What the proxy logged while this object existed.
   std::string Log() const;
   // Requests the proxy has read (one per request line, including those it
-  // refused for missing credentials).
+  // refused for missing or wrong credentials).
   std::size_t RequestCount() const;
 
  private:
-  bool Launch(const Options& options);
-  void Kill();
-
-  TempDir dir_;
+  struct Instance;  // the platform's part
+  std::unique_ptr<Instance> instance_;
   int port_ = 0;
-  pid_t pid_ = -1;
+  std::string user_;
+  std::string password_;
 };
 
 }  // namespace orvane::test

@@ -10,10 +10,11 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "support/TestSupport.h"
 
 extern char** environ;
 
@@ -57,24 +58,37 @@ bool Accepts(int port) {
 
 }  // namespace
 
-TinyProxy::TinyProxy() : TinyProxy(Options{}) {}
+// A tinyproxy process of this object's own.
+struct TinyProxy::Instance {
+  ~Instance() { Kill(); }
+  bool Launch(int port, const std::string& user, const std::string& password);
+  void Kill();
 
-TinyProxy::TinyProxy(const Options& options) {
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    if (Launch(options)) return;
+  TempDir dir_;
+  pid_t pid_ = -1;
+};
+
+TinyProxy::TinyProxy(Access access) : instance_(std::make_unique<Instance>()) {
+  if (access == Access::BasicAuth) {
+    user_ = "user";
+    password_ = "secret";
   }
-  throw std::runtime_error("tinyproxy did not start; its output:\n" + ReadFileBytes(dir_ / "output.txt"));
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    port_ = FreePort();
+    if (instance_->Launch(port_, user_, password_)) return;
+  }
+  throw std::runtime_error("tinyproxy did not start; its output:\n" +
+                           ReadFileBytes(instance_->dir_ / "output.txt"));
 }
 
-TinyProxy::~TinyProxy() { Kill(); }
+TinyProxy::~TinyProxy() = default;
 
-bool TinyProxy::Launch(const Options& options) {
-  port_ = FreePort();
+bool TinyProxy::Instance::Launch(int port, const std::string& user, const std::string& password) {
   const auto conf = dir_ / "tinyproxy.conf";
   std::ostringstream text;
   // Without a User line tinyproxy keeps the test's own user (root in CI,
   // with a warning); dropping to "nobody" would lose access to the log file.
-  text << "Port " << port_ << "\n"
+  text << "Port " << port << "\n"
        << "Listen 127.0.0.1\n"
        << "Allow 127.0.0.1\n"
        << "Timeout 60\n"
@@ -82,7 +96,7 @@ bool TinyProxy::Launch(const Options& options) {
        << "LogFile \"" << (dir_ / "tinyproxy.log").string() << "\"\n";
   // No ConnectPort line: CONNECT is allowed to any port, which https tests
   // against ephemeral ports need.
-  if (!options.User.empty()) text << "BasicAuth " << options.User << " " << options.Password << "\n";
+  if (!user.empty()) text << "BasicAuth " << user << " " << password << "\n";
   WriteFileBytes(conf, text.str());
   WriteFileBytes(dir_ / "tinyproxy.log", "");
 
@@ -103,7 +117,7 @@ bool TinyProxy::Launch(const Options& options) {
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {
-    if (Accepts(port_)) return true;
+    if (Accepts(port)) return true;
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;  // exited: most likely the port was taken meanwhile
@@ -115,7 +129,7 @@ bool TinyProxy::Launch(const Options& options) {
   return false;
 }
 
-void TinyProxy::Kill() {
+void TinyProxy::Instance::Kill() {
   if (pid_ <= 0) return;
   kill(pid_, SIGTERM);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -131,15 +145,6 @@ void TinyProxy::Kill() {
   pid_ = -1;
 }
 
-std::string TinyProxy::Log() const { return ReadFileBytes(dir_ / "tinyproxy.log"); }
-
-std::size_t TinyProxy::RequestCount() const {
-  std::istringstream log(Log());
-  std::size_t count = 0;
-  for (std::string line; std::getline(log, line);) {
-    if (line.find("Request (file descriptor") != std::string::npos) ++count;
-  }
-  return count;
-}
+std::string TinyProxy::Log() const { return ReadFileBytes(instance_->dir_ / "tinyproxy.log"); }
 
 }  // namespace orvane::test

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/init.h>
 
 // GTK, D-Bus and fontconfig keep allocations for the life of the process, so
@@ -24,7 +25,13 @@ int main(int argc, char** argv) {
   wxApp::SetInstance(new TestApp);
   if (!wxEntryStart(argc, argv)) return 2;
   if (!wxTheApp->CallOnInit()) return 2;
-  const int rc = RUN_ALL_TESTS();
+  int rc = 0;
+  {
+    // The tests pump events with Yield outside any running loop; on Windows
+    // Yield dispatches nothing (timers included) unless a loop is active.
+    wxEventLoopGuarantor activeLoop;
+    rc = RUN_ALL_TESTS();
+  }
   wxTheApp->OnExit();
   wxEntryCleanup();
   return rc;

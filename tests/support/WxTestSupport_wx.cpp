@@ -7,12 +7,9 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdlib>
 
+#include "support/ScreenCapture.h"
 #include "support/TestSupport.h"
 
 namespace orvane::test {
@@ -32,26 +29,14 @@ class OneShot : public wxTimer {
   std::function<void()> fn_;
 };
 
-void EnsurePngHandler() {
+// The Windows build of the toolkit is made without libpng: BMP only there.
+void EnsureImageHandlers() {
+#if wxUSE_LIBPNG
   if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
+#endif
 }
 
 }  // namespace
-
-DisplayLock::DisplayLock() {
-  const char* display = std::getenv("DISPLAY");
-  std::string name = display ? display : "";
-  for (char& c : name)
-    if (c == '/' || c == ':') c = '_';
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("orvane-display" + name + ".lock")).string();
-  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ >= 0) flock(fd_, LOCK_EX);
-}
-
-DisplayLock::~DisplayLock() {
-  if (fd_ >= 0) close(fd_);  // releases the lock
-}
 
 void RunAfter(int delayMs, std::function<void()> fn) { (new OneShot(std::move(fn)))->StartOnce(delayMs); }
 
@@ -70,18 +55,14 @@ void PumpEventsFor(int ms) {
   }
 }
 
-// Read back from the X server with xwd. Under GTK 3 a blit from wxScreenDC
-// returns what the first capture of the process saw, whatever the screen
-// shows now.
 wxImage CaptureScreen(const wxRect& rect) {
-  EnsurePngHandler();
   TempDir dir;
-  const std::filesystem::path file = dir / "capture.png";
-  const std::string command =
-      fmt::format("xwd -root -silent | convert xwd:- -crop {}x{}+{}+{} +repage png:'{}'", rect.width,
-                  rect.height, rect.x, rect.y, file.string());
+  const std::filesystem::path file = CaptureScreenToFile(rect.x, rect.y, rect.width, rect.height, dir.path());
   wxImage image;
-  if (std::system(command.c_str()) == 0) image.LoadFile(file.string(), wxBITMAP_TYPE_PNG);
+  if (!file.empty()) {
+    EnsureImageHandlers();
+    image.LoadFile(file.string(), wxBITMAP_TYPE_ANY);
+  }
   return image;
 }
 
@@ -95,9 +76,14 @@ wxImage CaptureWindow(wxWindow* window) {
 }
 
 bool SaveScreenshot(wxWindow* window, const std::filesystem::path& file) {
-  EnsurePngHandler();
+  EnsureImageHandlers();
   const wxImage image = CaptureWindow(window);
-  return image.IsOk() && image.SaveFile(file.string(), wxBITMAP_TYPE_PNG);
+  if (!image.IsOk()) return false;
+  if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) != nullptr)
+    return image.SaveFile(file.string(), wxBITMAP_TYPE_PNG);
+  // Without PNG support in the toolkit the picture goes out as BMP;
+  // scripts/test-windows turns it into PNG.
+  return image.SaveFile(std::filesystem::path(file).replace_extension(".bmp").string(), wxBITMAP_TYPE_BMP);
 }
 
 void PressKey(wxWindow* window, int keyCode) {

@@ -11,21 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "support/ScreenCapture.h"
+
 namespace orvane::test {
-
-// Holds the X display for one test process: tests that move the pointer or
-// press keys through the X server take it, so that test programs run side by
-// side cannot steal each other's input. Blocks until the display is free.
-class DisplayLock {
- public:
-  DisplayLock();
-  ~DisplayLock();
-  DisplayLock(const DisplayLock&) = delete;
-  DisplayLock& operator=(const DisplayLock&) = delete;
-
- private:
-  int fd_ = -1;
-};
 
 // Runs fn once, about delayMs later, from whichever event loop runs then;
 // a modal dialog's loop included, so a test can act inside ShowModal.
@@ -66,8 +54,9 @@ wxImage CaptureWindow(wxWindow* window);
 // A rectangle of the screen as it is now.
 wxImage CaptureScreen(const wxRect& rect);
 
-// CaptureWindow saved as a PNG file; false when the image could not be made
-// or written.
+// CaptureWindow saved as a PNG file (as BMP beside the given name where the
+// toolkit has no PNG support); false when the image could not be made or
+// written.
 bool SaveScreenshot(wxWindow* window, const std::filesystem::path& file);
 
 // Presses and releases a key through the X server, with the pointer moved

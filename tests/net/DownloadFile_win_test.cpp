@@ -1,0 +1,138 @@
+// WriteFileReplacing against the Windows file system: ReplaceFileW with a
+// backup name, share modes instead of permissions, Win32 error texts.
+
+// Before windows.h, as the loopback server's Winsock header demands.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "net/DownloadFile.h"
+#include "net/DownloadTestSupport.h"
+#include "support/TestSupport.h"
+#include "system/OSFunctions.h"
+
+namespace orvane::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
+
+// A handle on a file for the life of the object, opened with the given share
+// mode, as another program holding the file would.
+class OpenFile {
+ public:
+  OpenFile(const std::filesystem::path& file, DWORD shareMode)
+      : handle_(CreateFileW(file.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~OpenFile() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  // The file's bytes as this handle sees them, from the start.
+  std::string Read() const {
+    SetFilePointer(handle_, 0, nullptr, FILE_BEGIN);
+    std::string bytes(256, '\0');
+    DWORD read = 0;
+    if (!ReadFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) return "<failed>";
+    bytes.resize(read);
+    return bytes;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+std::string WriteError(const std::filesystem::path& file, const std::string& bytes) {
+  try {
+    WriteFileReplacing(file.string(), bytes);
+  } catch (const EFileWriteError& e) {
+    return e.TypeName() + ": " + e.what();
+  }
+  return "";
+}
+
+TEST(WriteFileReplacing, ReplacesWholeFilesNewOrOldAlsoByRelativeName) {
+  TempDir dir;
+  WriteFileReplacing((dir / "fresh.exe").string(), "first");
+  EXPECT_EQ(ReadFileBytes(dir / "fresh.exe"), "first");
+
+  // A reader that lets others delete keeps seeing the old file whole: it is
+  // replaced, not overwritten in place.
+  WriteFileBytes(dir / "tool.exe", "old tool, longer than the new one");
+  {
+    OpenFile reader(dir / "tool.exe", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    ASSERT_TRUE(reader.IsOpen());
+    WriteFileReplacing((dir / "tool.exe").string(), "new tool");
+    EXPECT_EQ(reader.Read(), "old tool, longer than the new one");
+  }
+  EXPECT_EQ(ReadFileBytes(dir / "tool.exe"), "new tool");
+
+  // A bare file name lands in the working folder; the backup then has no
+  // folder part either.
+  {
+    ScopedCwd cwd(dir.path());
+    WriteFileReplacing("tool.exe", "newer tool");
+    WriteFileReplacing("other.exe", "other");
+  }
+  EXPECT_EQ(ReadFileBytes(dir / "tool.exe"), "newer tool");
+  EXPECT_EQ(ReadFileBytes(dir / "other.exe"), "other");
+  EXPECT_THAT(FolderEntries(dir.path()), ElementsAre("fresh.exe", "other.exe", "tool.exe"));
+}
+
+TEST(WriteFileReplacing, FileHeldWithoutShareDeleteStaysWhole) {
+  TempDir dir;
+  WriteFileBytes(dir / "tool.exe", "running tool");
+  {
+    OpenFile holder(dir / "tool.exe", FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(holder.IsOpen());
+    EXPECT_THAT(WriteError(dir / "tool.exe", "new tool"),
+                StartsWith("EWriteError: Cannot replace file \"" + (dir / "tool.exe").string() + "\". "));
+    EXPECT_EQ(holder.Read(), "running tool");
+  }
+  EXPECT_EQ(ReadFileBytes(dir / "tool.exe"), "running tool");
+  // Neither the new file nor a backup is left beside it.
+  EXPECT_THAT(FolderEntries(dir.path()), ElementsAre("tool.exe"));
+
+  // Once the other program lets go, the replacement works.
+  WriteFileReplacing((dir / "tool.exe").string(), "new tool");
+  EXPECT_EQ(ReadFileBytes(dir / "tool.exe"), "new tool");
+}
+
+TEST(WriteFileReplacing, UnwritablePlacesAreReportedWithTheSystemReason) {
+  TempDir dir;
+  WriteFileBytes(dir / "plainfile", "");
+  std::filesystem::create_directory(dir / "taken.exe");
+  struct Case {
+    std::filesystem::path path;
+    std::string message;
+  };
+  for (const Case& c : {
+           Case{dir / "no-such-folder" / "tool.exe", "EFCreateError: Cannot create file \"" +
+                                                         (dir / "no-such-folder" / "tool.exe").string() +
+                                                         "\". " + SystemErrorMessage(ERROR_PATH_NOT_FOUND)},
+           Case{dir / "plainfile" / "tool.exe", "EFCreateError: Cannot create file \"" +
+                                                    (dir / "plainfile" / "tool.exe").string() + "\". " +
+                                                    SystemErrorMessage(ERROR_PATH_NOT_FOUND)},
+       }) {
+    SCOPED_TRACE(c.path.string());
+    EXPECT_EQ(WriteError(c.path, "new tool"), c.message);
+  }
+  // A folder where the file should go stays a folder.
+  EXPECT_EQ(WriteError(dir / "taken.exe", "new tool"), "EWriteError: Cannot replace file \"" +
+                                                           (dir / "taken.exe").string() + "\". " +
+                                                           SystemErrorMessage(ERROR_ACCESS_DENIED));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.exe"));
+  EXPECT_THAT(FolderEntries(dir.path()), ElementsAre("plainfile", "taken.exe"));
+}
+
+}  // namespace
+}  // namespace orvane::test

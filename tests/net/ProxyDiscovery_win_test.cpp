@@ -1,0 +1,106 @@
+// Proxy discovery through WinHTTP: the Internet options of the current user
+// and the auto-configuration script WinHTTP fetches and evaluates.
+#include "net/ProxyDiscovery.h"
+
+// Before windows.h, as the loopback server's Winsock header demands.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "net/NetTestSupport.h"
+#include "support/LoopbackHttpServer.h"
+
+namespace orvane::test {
+namespace {
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+void ServeScript(httplib::Server& routes, const std::string& path, const std::string& answer) {
+  routes.Get(path, [answer](const httplib::Request&, httplib::Response& res) {
+    res.set_content("function FindProxyForURL(url, host) { " + answer + " }",
+                    "application/x-ns-proxy-autoconfig");
+  });
+}
+
+TEST(WinHttpProxyDiscovery, ConfiguredScriptDecidesPerUrl) {
+  LoopbackHttpServer server;
+  ServeScript(server.Routes(), "/direct.pac", "return 'DIRECT';");
+  ServeScript(
+      server.Routes(), "/proxy.pac",
+      "return shExpMatch(host, '*.example') ? 'PROXY 127.0.0.1:3128; PROXY 127.0.0.1:3129' : 'DIRECT';");
+  ServeScript(server.Routes(), "/broken.pac", "return 'PROXY ' + ;");
+  server.Start();
+  // Windows hands over every proxy of the script's answer, separated by ";";
+  // Wine's WinHTTP keeps only the first one.
+  const std::string proxies = UnderWine() ? "127.0.0.1:3128" : "127.0.0.1:3128;127.0.0.1:3129";
+
+  struct Case {
+    const char* name;
+    std::string script;
+    std::string url;
+    std::optional<TAutoProxyResult> expected;
+  };
+  for (const Case& c : {
+           Case{"direct", "/direct.pac", "http://tools.example/a.exe",
+                TAutoProxyResult{kProxyAccessTypeNoProxy, "", ""}},
+           Case{"proxied host", "/proxy.pac", "http://tools.example/a.exe",
+                TAutoProxyResult{kProxyAccessTypeNamedProxy, proxies, ""}},
+           Case{"other host", "/proxy.pac", "http://tools.test/a.exe",
+                TAutoProxyResult{kProxyAccessTypeNoProxy, "", ""}},
+           Case{"script missing", "/missing.pac", "http://tools.example/a.exe", std::nullopt},
+           Case{"script broken", "/broken.pac", "http://tools.example/a.exe", std::nullopt},
+       }) {
+    SCOPED_TRACE(c.name);
+    const std::optional<TAutoProxyResult> got =
+        GetProxyForUrl(c.url, TIEProxyConfig{false, server.Url(c.script), "", ""});
+    ASSERT_EQ(got.has_value(), c.expected.has_value());
+    if (!got) continue;
+    EXPECT_EQ(got->AccessType, c.expected->AccessType);
+    EXPECT_EQ(got->Proxy, c.expected->Proxy);
+  }
+  // Neither detection nor a script: WinHTTP is not asked, the static proxy
+  // is not used.
+  const size_t asked = server.RequestCount();
+  EXPECT_FALSE(GetProxyForUrl("http://tools.example/", TIEProxyConfig{false, "", "static:3128", ""}));
+  EXPECT_EQ(server.RequestCount(), asked);
+}
+
+// A fresh Wine prefix has the Internet options of a fresh Windows profile:
+// automatic detection on, no script, no proxy. On Windows itself the options
+// are the user's, so this is a test of the Wine prefix only.
+TEST_F(HttpGetTest, DefaultInternetOptionsOfAWinePrefixMeanDirect) {
+  if (!UnderWine()) GTEST_SKIP() << "the Internet options here are the user's, not the defaults";
+  // Wine's detection reads the DHCP options from the desktop's network
+  // manager and looks up wpad.<domain> only when the machine has a DNS
+  // domain: then it would leave this machine.
+  wchar_t domain[256] = L"";
+  DWORD size = 256;
+  ASSERT_TRUE(GetComputerNameExW(ComputerNameDnsDomain, domain, &size));
+  if (size > 0) GTEST_SKIP() << "the machine has a DNS domain; automatic detection would leave loopback";
+
+  const std::optional<TIEProxyConfig> config = ReadDesktopProxySettings();
+  ASSERT_TRUE(config);
+  EXPECT_TRUE(config->AutoDetect);
+  EXPECT_EQ(config->AutoConfigUrl, "");
+  EXPECT_EQ(config->Proxy, "");
+
+  LoopbackHttpServer server;
+  server.Start();
+  SetProxyDiscovery({});  // the system's own discovery functions
+  std::string body;
+  const OvixHTTPResponse response = Get(server.Url("/x"), body);
+  EXPECT_EQ(response.ResponseCode, 404);
+  EXPECT_EQ(response.ProxyHost, "");
+  EXPECT_EQ(server.Requests().back().Target, "/x");
+  EXPECT_TRUE(Traced(" AutoDetect=true"));
+  // Detection found no script, so WinHTTP had no answer to give.
+  EXPECT_FALSE(Traced("WinHttpGetProxyForUrl results:"));
+}
+
+}  // namespace
+}  // namespace orvane::test

@@ -1,0 +1,81 @@
+// The Toolhelp snapshot, QueryFullProcessImageNameW and TerminateProcess
+// against a real process: a copy of the stand-in program.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "support/TestSupport.h"
+#include "support/WindowsTestSupport_win.h"
+#include "system/OSError.h"
+#include "system/OSFunctions.h"
+#include "system/ProcessHelper.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::PathUtf8;
+using test::Utf8Path;
+
+// The long form of a path: the temporary folder may be given in 8.3 form.
+std::string LongPath(const std::string& path) {
+  const fs::path wide = Utf8Path(path);
+  wchar_t buffer[32768];
+  const DWORD n = GetLongPathNameW(wide.wstring().c_str(), buffer, 32768);
+  return n > 0 && n < 32768 ? PathUtf8(fs::path(std::wstring(buffer, n))) : path;
+}
+
+// A name unique to this test process, so that programs started by other
+// test programs under the same Wine server cannot be mistaken for ours.
+std::string ExeName() { return "TeamViewer-" + std::to_string(GetCurrentProcessId()) + ".exe"; }
+
+TEST(ProcessHelperWin, FindsInspectsAndStopsARunningProgram) {
+  test::TempDir dir;
+  // A folder with a non-ASCII name: the path comes back as UTF-8.
+  const fs::path folder = dir.path() / Utf8Path("Gr\xC3\xBC\xC3\x9F Gott");
+  fs::create_directory(folder);
+  const fs::path exe = folder / ExeName();
+  fs::copy_file(test::StandInProgram(), exe);
+
+  std::uint32_t pid = 0;
+  {
+    test::TStartedProcess process(exe);
+    pid = process.Pid();
+    EXPECT_EQ(GetPidByExeName(ExeName()), pid);
+    EXPECT_EQ(GetPidByExeName("teamviewer-" + std::to_string(GetCurrentProcessId()) + ".exe"),
+              0u);  // names compare exactly
+    EXPECT_EQ(GetPidByExeName(""), 0u);
+    EXPECT_EQ(LongPath(GetProcessImagePath(pid)), LongPath(PathUtf8(exe)));
+
+    EXPECT_TRUE(KillProcess(pid));
+    // TerminateProcess's exit code, not the 3 the stand-in ends with itself.
+    EXPECT_EQ(process.Wait(), 0u);
+  }
+  // Our handle is closed now, so nothing keeps the ended process listed.
+  EXPECT_EQ(GetPidByExeName(ExeName()), 0u);
+  // Windows forgets the id with the last handle; Wine only once it has
+  // reaped the process's Unix side, a moment later, and until then opens it.
+  EXPECT_TRUE(test::WaitUntil([pid] {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process) CloseHandle(process);
+    return process == nullptr;
+  }));
+  EXPECT_FALSE(KillProcess(pid));
+  EXPECT_FALSE(KillProcess(0));
+  try {
+    GetProcessImagePath(pid);
+    ADD_FAILURE() << "no error for a process that has ended";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(std::string(e.what()), "Process " + std::to_string(pid) + ": " +
+                                         SystemErrorMessage(ERROR_INVALID_PARAMETER) + " (error " +
+                                         std::to_string(ERROR_INVALID_PARAMETER) + ")");
+  }
+}
+
+}  // namespace
+}  // namespace orvane

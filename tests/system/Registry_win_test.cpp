@@ -1,0 +1,104 @@
+// The company key in the real registry, written with the system's own
+// reg.exe and read back through the registry API.
+//
+// A 32-bit program on 64-bit Windows sees the 32-bit view of
+// HKLM\Software (WOW6432Node), and so does the reg.exe it starts (file
+// system redirection picks the 32-bit one); Wine's win32 prefix has only
+// that view. Writing below HKLM needs administrator rights on Windows; Wine
+// grants them.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/WindowsTestSupport_win.h"
+#include "system/OSFunctions_win.h"
+#include "system/Registry.h"
+
+namespace orvane {
+namespace {
+
+using test::RunReg;
+
+constexpr char kCompany[] = "Software\\Orvane mbH Tessel\\";
+
+// A key name of this run, removed under both roots when the test ends.
+class RegistryWin : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (const char* root : {"HKLM\\", "HKCU\\"}) {
+      for (const std::string& key : {key_, key_ + "Old"}) {
+        if (RunReg({"query", root + std::string(kCompany) + key}) == 0) {
+          EXPECT_EQ(RunReg({"delete", root + std::string(kCompany) + key, "/f"}), 0u);
+        }
+      }
+    }
+  }
+
+  // reg add <root>\Software\Orvane mbH Tessel\<subkey> with the given value
+  // arguments (/v name /d data, /ve, /t type).
+  void Add(const std::string& root, const std::string& subkey, std::vector<std::string> value) {
+    value.insert(value.begin(), {"add", root + "\\" + kCompany + subkey});
+    value.push_back("/f");
+    ASSERT_EQ(RunReg(value), 0u) << subkey;
+  }
+
+  static bool UserKeyExists(const std::string& subkey) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Utf8ToWide(kCompany + subkey).c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+      return false;
+    RegCloseKey(key);
+    return true;
+  }
+
+  const std::string key_ = "Test-" + std::to_string(GetCurrentProcessId());
+};
+
+TEST_F(RegistryWin, ReadsStringsAndFallsBackToTheDefault) {
+  Add("HKLM", key_, {"/v", "C:\\Tools\\Orvane Support.exe", "/d", "D:\\Conf"});
+  Add("HKLM", key_, {"/v", "Gr\xC3\xBC\xC3\x9F Gott", "/d", "Wert \xE2\x82\xAC"});
+  Add("HKLM", key_, {"/v", "expandable", "/t", "REG_EXPAND_SZ", "/d", "%TEMP%\\x"});
+  Add("HKLM", key_, {"/v", "number", "/t", "REG_DWORD", "/d", "1"});
+  Add("HKLM", key_, {"/v", "empty", "/d", ""});
+  Add("HKLM", key_, {"/ve", "/d", "unnamed"});
+  Add("HKLM", key_ + "\\Inner", {"/v", "n", "/d", "inner"});
+  Add("HKCU", key_, {"/v", "user", "/d", "per user"});
+  const struct {
+    std::string subkey, name, expected;
+  } cases[] = {
+      {key_, "C:\\Tools\\Orvane Support.exe", "D:\\Conf"},
+      {key_, "c:\\tools\\orvane support.exe", "D:\\Conf"},  // the registry ignores case
+      {key_, "Gr\xC3\xBC\xC3\x9F Gott", "Wert \xE2\x82\xAC"},
+      {key_, "expandable", "%TEMP%\\x"},  // read as stored, not expanded
+      {key_, "number", "default"},
+      {key_, "empty", "default"},
+      {key_, "", "unnamed"},
+      {key_, "missing", "default"},
+      {key_, "user", "default"},  // only the machine-wide key is read
+      {key_ + "\\Inner", "n", "inner"},
+      {key_ + "\\Missing", "n", "default"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ReadCompanyRegString(c.subkey, c.name, "default"), c.expected) << c.subkey << " " << c.name;
+}
+
+TEST_F(RegistryWin, DeleteRemovesTheUserKeyWithSubkeysOnly) {
+  Add("HKCU", key_, {"/v", "a", "/d", "1"});
+  Add("HKCU", key_ + "\\Deeper\\Deepest", {"/v", "c", "/d", "3"});
+  Add("HKCU", key_ + "Old", {"/v", "a", "/d", "1"});
+  Add("HKLM", key_, {"/v", "a", "/d", "1"});
+
+  DeleteCompanyUserRegKey(key_);
+  EXPECT_FALSE(UserKeyExists(key_));
+  EXPECT_EQ(RunReg({"query", "HKCU\\" + std::string(kCompany) + key_}), 1u);
+  EXPECT_TRUE(UserKeyExists(key_ + "Old"));
+  EXPECT_EQ(ReadCompanyRegString(key_, "a", "default"), "1");
+
+  DeleteCompanyUserRegKey(key_);  // already gone: nothing happens
+  EXPECT_TRUE(UserKeyExists(key_ + "Old"));
+}
+
+}  // namespace
+}  // namespace orvane
