@@ -119,6 +119,12 @@ void TMainForm::Activated() {
   // reload the list and reset the user's choice, or in WriteConfig mode
   // rewrite the file; the sequence therefore runs once.
   if (fActivated) return;
+  // The first activation can arrive while a handler lets events through;
+  // the sequence then runs as soon as that handler is done, not never.
+  if (fBusy) {
+    fActivationPending = true;
+    return;
+  }
   fActivated = true;
   RunGuarded(&TMainForm::FormActivate);
 }
@@ -139,6 +145,10 @@ void TMainForm::RunGuarded(void (TMainForm::*handler)()) {
   }
   fView.SetInputEnabled(true);
   fBusy = false;
+  if (fActivationPending) {
+    fActivationPending = false;
+    Activated();
+  }
 }
 
 void TMainForm::FormCreate() { fView.SetWindowHeight(kCollapsedHeight); }

@@ -136,7 +136,8 @@ class TMainForm {
   void Click(TControlId control);
   void ControlMouseEnter(TControlId control);
   void ControlMouseLeave(TControlId control);
-  // Runs the start-up sequence on the first activation only.
+  // Runs the start-up sequence on the first activation only; one that
+  // arrives while a handler runs is carried out when that handler ends.
   void Activated();
   // True while a guarded handler runs (the window defers closing meanwhile).
   bool IsBusy() const { return fBusy; }
@@ -188,6 +189,7 @@ class TMainForm {
   std::unique_ptr<TRemoteSupportConfig> RSConfig;
   bool fBusy = false;
   bool fActivated = false;
+  bool fActivationPending = false;
   std::chrono::steady_clock::time_point fLastProgress{};
   std::uint64_t fLastProgressBytes = 0;
 };

@@ -6,6 +6,8 @@ namespace orvane {
 
 std::unique_ptr<THelpForm> HelpForm;
 
+void ReleaseHelpForm() { HelpForm.reset(); }
+
 const char* const HelpRtfHeader =
     "{\\rtf1\\f0\\cf1\\fs9{\\colortbl ;\\red0\\green0\\blue0;\\red255\\green0\\blue0;\\red0\\green255\\blue0;"
     "\\red0\\green0\\blue255;\\red255\\green255\\blue0;}";

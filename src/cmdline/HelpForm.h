@@ -97,6 +97,11 @@ class THelpForm {
 // toolkit shuts down.
 extern std::unique_ptr<THelpForm> HelpForm;
 
+// Resets HelpForm: the program's shutdown calls it while the toolkit still
+// runs, so the dialog is destroyed with its toolkit and not by the static
+// destructors after it. A later HelpDlg_Init creates a fresh form.
+void ReleaseHelpForm();
+
 // The RTF document a form starts with: font 0, colour 1, size word 9 and the
 // colour table of TColorSubSet_int.
 extern const char* const HelpRtfHeader;

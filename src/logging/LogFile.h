@@ -23,11 +23,19 @@ class TLogFile {
   // does not exist. Created means this call made the file (it is empty).
   TOpenResult Open(const std::string& path);
 
-  // Appends the bytes; returns how many reached the file (all of them unless
-  // an error such as a full disk stopped the write).
+  // Appends the bytes, which are whole lines each ending in "\n"; returns how
+  // many of them stay in the file. All of them, unless an error such as a
+  // full disk or a file size limit stops the write part-way: then the file is
+  // cut back to the end of the last line that went in whole, so it never ends
+  // in a fragment that the next write would glue its first line to. Where the
+  // file cannot be cut back (another writer appended meanwhile), the fragment
+  // is ended with a line end instead.
   std::size_t Write(const std::string& bytes);
 
   void Close();
+  // Closes the file and removes it: for a file just created whose header did
+  // not go in whole, so that the next message creates it afresh.
+  void Discard();
   bool IsOpen() const { return handle_ != kClosed; }
 
  private:
@@ -35,6 +43,11 @@ class TLogFile {
   // -1 is neither a valid descriptor nor a valid file HANDLE.
   static constexpr std::intptr_t kClosed = -1;
   std::intptr_t handle_ = kClosed;
+  std::string path_;
 };
+
+// How many of the first `written` bytes of `bytes` belong to whole lines, that
+// is the position after the last "\n" among them (0 when there is none).
+std::size_t WholeLinesLength(const std::string& bytes, std::size_t written);
 
 }  // namespace orvane

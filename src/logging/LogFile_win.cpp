@@ -4,7 +4,8 @@
 // seeks first and writes second, so two writers could). Windows makes such
 // appends atomic only on local disks, so each write also holds an exclusive
 // lock that every instance takes (see AppendLock). The bytes are written as
-// they are; the logger brings its own CR LF line ends.
+// they are; the logger brings its own CR LF line ends. A write that stops
+// part-way is cut back to its last whole line (see CutBack).
 #include <windows.h>
 
 #include <algorithm>
@@ -47,12 +48,26 @@ class AppendLock {
   bool locked_ = false;
 };
 
+// Sets the end of the file to `size`. The append-only handle may not change
+// the file's length, so a second handle with write access does it; the other
+// handles on the file share writing, so it can be had.
+bool CutBack(HANDLE file, LONGLONG size) {
+  HANDLE writer = ReOpenFile(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+  if (writer == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER at{};
+  at.QuadPart = size;
+  const bool cut = SetFilePointerEx(writer, at, nullptr, FILE_BEGIN) && SetEndOfFile(writer);
+  CloseHandle(writer);
+  return cut;
+}
+
 }  // namespace
 
 TLogFile::~TLogFile() { Close(); }
 
 TLogFile::TOpenResult TLogFile::Open(const std::string& path) {
   Close();
+  path_ = path;
   const std::wstring name = Utf8ToWide(path);
   // Readers such as an editor or a tail tool, and other instances of the
   // program, keep the file open meanwhile; sharing delete lets another
@@ -84,16 +99,40 @@ TLogFile::TOpenResult TLogFile::Open(const std::string& path) {
 
 std::size_t TLogFile::Write(const std::string& bytes) {
   if (!IsOpen() || bytes.empty()) return 0;
-  const AppendLock lock(reinterpret_cast<HANDLE>(handle_));
+  const auto file = reinterpret_cast<HANDLE>(handle_);
+  const AppendLock lock(file);
+  // Under the lock no other instance appends, so these bytes start at the
+  // present end of the file.
+  LARGE_INTEGER start{};
+  const bool knowStart = GetFileSizeEx(file, &start) != 0;
   std::size_t done = 0;
   while (done < bytes.size()) {
     const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, MAXDWORD));
     DWORD n = 0;
-    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), bytes.data() + done, chunk, &n, nullptr) || n == 0)
-      break;
+    if (!WriteFile(file, bytes.data() + done, chunk, &n, nullptr) || n == 0) break;
     done += n;
   }
-  return done;
+  if (done == bytes.size()) return done;
+  const std::size_t kept = WholeLinesLength(bytes, done);
+  if (kept < done) {
+    // Cut back only when the file ends with these bytes (a writer that did
+    // not get the lock may have appended after them).
+    LARGE_INTEGER now{};
+    const bool ours = knowStart && GetFileSizeEx(file, &now) != 0 &&
+                      now.QuadPart == start.QuadPart + static_cast<LONGLONG>(done);
+    if (!ours || !CutBack(file, start.QuadPart + static_cast<LONGLONG>(kept))) {
+      // Best effort: on a full disk this line end may not fit either.
+      DWORD n = 0;
+      WriteFile(file, "\r\n", 2, &n, nullptr);
+    }
+  }
+  return kept;
+}
+
+void TLogFile::Discard() {
+  const bool wasOpen = IsOpen();
+  Close();
+  if (wasOpen) DeleteFileW(Utf8ToWide(path_).c_str());
 }
 
 void TLogFile::Close() {

@@ -79,6 +79,15 @@ std::size_t DisplayLength(const std::string& text) {
   return n;
 }
 
+// The configured name with every ".log" removed from its file name (a folder
+// called "x.log" stays as it is), then "_", the executable's name and ".log".
+std::string LogFilePath(const std::string& setting, const std::string& binName) {
+  // The platform's folder delimiters, and "/", which Windows accepts as well.
+  const auto slash = setting.find_last_of(std::string(PathDelimiters) + "/");
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  return setting.substr(0, nameStart) + RemoveAll(setting.substr(nameStart), ".log") + "_" + binName + ".log";
+}
+
 void ForwardSystemDebug(const std::string& text) {
   if (Logger) Logger->Debug(text);
 }
@@ -90,13 +99,28 @@ const std::string& SeverityText(TOrvaneSyslogLvl level) {
 }
 
 TLogging::TLogging(std::shared_ptr<ILogTextControl> Gui, const std::string& ModuleName,
-                   const TLogSettings& settings)
-    : pExecutablePath(settings.ExecutablePath),
-      pClock(settings.Clock ? settings.Clock : TLogClock(&std::chrono::system_clock::now)),
-      pTimerFactory(settings.TimerFactory) {
-  pMaxWaitingLines = settings.MaxWaitingLines;
+                   const std::string& SettingsFile, const TLogSettings& surroundings) {
+  ArgsChecked = false;
+  ReadCmdLineArgs();
+  // The procedure takes the text control into account before the command
+  // line, so that --Logging=0 switches off a logger that has one.
+  const TLogSettings settings = LoadLogSettings(SettingsFile, Gui != nullptr, pcmd, surroundings);
+  ApplySettings(std::move(Gui), ModuleName, settings, settings.LoggingEnabled);
+}
+
+TLogging::TLogging(std::shared_ptr<ILogTextControl> Gui, const std::string& ModuleName,
+                   const TLogSettings& settings) {
   // A window that hands over a text control wants to see the log.
   const bool enabled = settings.LoggingEnabled || Gui != nullptr;
+  ApplySettings(std::move(Gui), ModuleName, settings, enabled);
+}
+
+void TLogging::ApplySettings(std::shared_ptr<ILogTextControl> Gui, const std::string& ModuleName,
+                             const TLogSettings& settings, bool enabled) {
+  pExecutablePath = settings.ExecutablePath;
+  pClock = settings.Clock ? settings.Clock : TLogClock(&std::chrono::system_clock::now);
+  pTimerFactory = settings.TimerFactory;
+  pMaxWaitingLines = settings.MaxWaitingLines;
   if (enabled) {
     pProductName = ModuleName;
     pMemoNumRows = settings.MemoNumRows;
@@ -109,12 +133,19 @@ TLogging::TLogging(std::shared_ptr<ILogTextControl> Gui, const std::string& Modu
       pServerPort = settings.ServerPort;
       pLogLevel = settings.LogLevel;
       pFacility = settings.Facility;
+      // A sink that cannot be set up leaves syslog silent for the run; the
+      // other outputs carry on.
+      try {
+        if (settings.SyslogSinkFactory) IdSysLog1 = settings.SyslogSinkFactory(pServerIP, pServerPort);
+      } catch (...) {
+        IdSysLog1.reset();
+      }
     }
     pAppendExecName = settings.AppendExecName;
     pAlwaysShwDbg = settings.AlwaysShowDebug;
     if (pLogToFile) {
       pPrependDate = settings.PrependDate;
-      pDbgLogFile = RemoveAll(settings.DebugLogFile, ".log") + "_" + pBinName + ".log";
+      pDbgLogFile = LogFilePath(settings.DebugLogFile, pBinName);
       pEnableLogRotation = settings.EnableLogRotation;
       pCompressOldFiles = settings.CompressOldFiles;
       pLogFileMaxSize = std::int64_t{settings.LogFileMaxSizeInMB} * 1048576;
@@ -215,6 +246,9 @@ void TLogging::WriteMessage(const std::string& text, TOrvaneSyslogLvl level) {
   const bool repeated = pDontRepeatMessages && text == pLastMessage;
   if (!repeated) {
     if (pDontRepeatMessages) pLastMessage = text;
+    // Syslog is an output of its own: the default set-up has neither file
+    // nor text control, only syslog.
+    if (IdSysLog1) SendToSyslog(ReplaceUmlauts(text), level);
     // No outputs, nothing to format.
     if (pLogToFile || GuiMemo) {
       const std::string line = FormatLine(text, level);
@@ -223,6 +257,19 @@ void TLogging::WriteMessage(const std::string& text, TOrvaneSyslogLvl level) {
     }
   }
   ++nTotalErrors;
+}
+
+void TLogging::SendToSyslog(const std::string& text, TOrvaneSyslogLvl level) {
+  if (!pSyslogEnabled || !IdSysLog1) return;
+  // The threshold applies to syslog alone; file and text control get every
+  // line.
+  const auto number = static_cast<std::uint8_t>(level);
+  if (number > pLogLevel) return;
+  try {
+    IdSysLog1->Send(number, pFacility, pAppendExecName ? pExecName + text : text);
+  } catch (...) {
+    // Syslog is a mirror of the log; its failures must not stop logging.
+  }
 }
 
 void TLogging::KeepWaiting(std::string line) {
@@ -331,7 +378,16 @@ bool TLogging::OpenLogFile() {
   // times, pausing only between failed attempts.
   for (int attempt = 0; attempt <= pMaxTryFileOpen; ++attempt) {
     const auto result = LogFile.Open(pDbgLogFile);
-    if (result == TLogFile::TOpenResult::Created) LogFile.Write(HeaderBlock());
+    if (result == TLogFile::TOpenResult::Created) {
+      const std::string header = HeaderBlock();
+      if (LogFile.Write(header) != header.size()) {
+        // A header cut short would stay so: only a newly created file gets
+        // one. Remove the file so that a later message creates it afresh;
+        // a full disk does not clear in milliseconds, so no retry now.
+        LogFile.Discard();
+        return false;
+      }
+    }
     if (result != TLogFile::TOpenResult::Failed) return true;
     if (attempt < pMaxTryFileOpen) std::this_thread::sleep_for(kOpenRetryPause);
   }
@@ -340,10 +396,41 @@ bool TLogging::OpenLogFile() {
 
 void TLogging::CloseLogFile() { LogFile.Close(); }
 
+void TLogging::ReadCmdLineArgs() {
+  pcmd = TLogCmdLineSwitches{};
+  if (ArgsChecked) return;
+  ArgsChecked = true;
+  try {
+    c = std::make_unique<TCmdLineParaHandler>(true, false);
+    pcmd = ReadLogCmdLineSwitches(*c);
+  } catch (...) {
+    // An unreadable command line leaves the switches absent; the logger
+    // must not keep the program from starting.
+    pcmd = TLogCmdLineSwitches{};
+  }
+}
+
+void TLogging::ShowLoggingHelp() {
+  if (!c) return;
+  if (pcmd.ShowCmdLineDlg) {
+    pcmd.ShowCmdLineDlg = false;
+    c->HelpDlg_Show();
+  }
+  c.reset();
+}
+
 void StartLogging(TLogTimerFactory timers) {
-  TLogSettings settings;
-  settings.TimerFactory = std::move(timers);
-  StartLogging(settings);
+  TLogSettings surroundings;
+  surroundings.TimerFactory = std::move(timers);
+  StartLogging(FindLogSettingsFile(), surroundings);
+}
+
+void StartLogging(const std::string& settingsFile, const TLogSettings& surroundings) {
+  if (Logger) return;
+  Logger = new TLogging(nullptr, "", settingsFile, surroundings);
+  Logger->ApplicationStartMessage();
+  SetSystemDebugHook(&ForwardSystemDebug);
+  Logger->ShowLoggingHelp();
 }
 
 void StartLogging(const TLogSettings& settings) {

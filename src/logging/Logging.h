@@ -1,8 +1,9 @@
 // The program's one diagnostic channel.
 //
 // Modules hand TLogging short texts at one of eight syslog-style levels; it
-// formats each message once and passes the line to its outputs: a plain-text
-// log file with a header block, and a multi-line text control in a window.
+// formats each message once and passes it to its outputs: a syslog sink, a
+// plain-text log file with a header block, and a multi-line text control in a
+// window.
 // One instance exists, the global `Logger`, created by StartLogging() while
 // the program initialises and destroyed by StopLogging() at shutdown.
 #pragma once
@@ -16,7 +17,10 @@
 #include <memory>
 #include <string>
 
+#include "cmdline/CmdLineParaHandler.h"
 #include "logging/LogFile.h"
+#include "logging/LogSettings.h"
+#include "logging/LogSyslogSink.h"
 #include "logging/LogTextControl.h"
 #include "logging/LogTimer.h"
 
@@ -52,9 +56,10 @@ struct TLogSettings {
   bool AlwaysShowDebug = false;  // level 7 messages are produced at all
   bool PrependDate = false;      // date stamp on file and text-control lines
   bool PrependDateMemo = false;  // a date stamp of its own on text-control lines
-  bool AppendExecName = false;   // "(name) : " in front of every file line
-  // Base of the log file name: every ".log" is removed, then "_", the
-  // executable's base name and ".log" are appended. Relative paths are
+  bool AppendExecName = false;   // "(name) : " in front of file lines and syslog texts
+  // Base of the log file name: every ".log" is removed from its file name
+  // (not from its folders), then "_", the executable's base name and ".log"
+  // are appended. Relative paths are
   // relative to the working directory.
   std::string DebugLogFile = "log_debug.log";
   int LogFileMaxSizeInMB = 2;
@@ -71,16 +76,26 @@ struct TLogSettings {
 
   // The surroundings: the executable whose name and version the logger uses
   // (empty: the running program), the time source of the date stamps (empty:
-  // the system clock), and the factory for its timers (empty: no timers).
+  // the system clock), the factory for its timers (empty: no timers) and the
+  // one for its syslog sink (empty: syslog output has nowhere to go).
   std::string ExecutablePath;
   TLogClock Clock;
   TLogTimerFactory TimerFactory;
+  TLogSyslogSinkFactory SyslogSinkFactory;
 };
 
 class TLogging {
  public:
-  // Gui: a text control to mirror lines into, or null. Passing one switches
-  // logging on as a whole; which outputs are on comes from the settings.
+  // The program's logger: the settings procedure (LogSettings.h) decides
+  // from SettingsFile and the process's command line. Gui: a text control to
+  // mirror lines into, or null; passing one switches logging on unless the
+  // command line switches it off. Of surroundings only the executable, the
+  // clock and the factories are used.
+  TLogging(std::shared_ptr<ILogTextControl> Gui, const std::string& ModuleName,
+           const std::string& SettingsFile, const TLogSettings& surroundings);
+  // A logger with settings decided by the caller (tests, benchmarks); the
+  // command line is not read. Passing a text control switches logging on as
+  // a whole; which outputs are on comes from the settings.
   TLogging(std::shared_ptr<ILogTextControl> Gui, const std::string& ModuleName, const TLogSettings& settings);
   ~TLogging();
   TLogging(const TLogging&) = delete;
@@ -125,6 +140,11 @@ class TLogging {
   void ApplicationStartMessage();
   void ApplicationEndMessage();
 
+  // Shows the logging help page (modal) when --LoggingHelp asked for it,
+  // once; then releases the command-line handler. Start-up calls it right
+  // after the start message.
+  void ShowLoggingHelp();
+
   bool LoggingEnabled() const { return pLoggingEnabled; }
   bool LogToFile() const { return pLogToFile; }
   void SetLogToFile(bool value) { pLogToFile = value; }
@@ -141,7 +161,13 @@ class TLogging {
   std::int32_t nTotalErrors = 0;
 
  private:
+  void ApplySettings(std::shared_ptr<ILogTextControl> Gui, const std::string& ModuleName,
+                     const TLogSettings& settings, bool enabled);
+  // Reads the logger's switches into pcmd (once per instance) through the
+  // handler c, which lives until ShowLoggingHelp.
+  void ReadCmdLineArgs();
   void WriteMessage(const std::string& text, TOrvaneSyslogLvl level);
+  void SendToSyslog(const std::string& text, TOrvaneSyslogLvl level);
   std::string FormatLine(const std::string& text, TOrvaneSyslogLvl level) const;
   void WriteToFile(const std::string& line);
   void WriteToGui(const std::string& line);
@@ -186,6 +212,12 @@ class TLogging {
 
   TLogFile LogFile;
   std::shared_ptr<ILogTextControl> GuiMemo;
+
+  TLogCmdLineSwitches pcmd;
+  std::unique_ptr<TCmdLineParaHandler> c;
+  bool ArgsChecked = false;
+  // The syslog sink; exists only while syslog output is on.
+  std::unique_ptr<ILogSyslogSink> IdSysLog1;
 };
 
 // The process-wide instance; null before start-up and after shutdown, so code
@@ -193,10 +225,15 @@ class TLogging {
 extern TLogging* Logger;
 
 // Start-up of the logging unit: creates Logger (unless it exists), writes the
-// start message and routes the system library's debug output into Logger.
-// The first form starts with the default settings and binds the logger's
-// timers through the given factory.
+// start message, shows the logging help page when it was asked for and
+// routes the system library's debug output into Logger.
+// The program's form: the settings procedure on this machine's settings file
+// (FindLogSettingsFile) and the command line; the logger's timers are bound
+// through the given factory.
 void StartLogging(TLogTimerFactory timers = {});
+// The same with the settings file and the surroundings given.
+void StartLogging(const std::string& settingsFile, const TLogSettings& surroundings);
+// With settings decided by the caller; the command line is not read.
 void StartLogging(const TLogSettings& settings);
 
 // Shutdown of the logging unit: end message, Logger destroyed and emptied,

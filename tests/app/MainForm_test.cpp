@@ -36,6 +36,12 @@ class MainFormTest : public testing::Test {
  protected:
   // argument 0 lives in the scratch folder, so no stray "args.txt" is read.
   TMainForm& Start(std::vector<std::string> extraArgs = {}) {
+    Create(std::move(extraArgs));
+    form->Activated();
+    return *form;
+  }
+  // The window made, not yet activated.
+  TMainForm& Create(std::vector<std::string> extraArgs = {}) {
     TMainFormOptions options;
     options.DownloadBaseUrl = server.BaseUrl();
     std::vector<std::string> args = {(dir / "OrvaneSupport").string()};
@@ -43,7 +49,6 @@ class MainFormTest : public testing::Test {
     options.Arguments = std::move(args);
     form = std::make_unique<TMainForm>(view, std::move(options));
     form->FormCreate();
-    form->Activated();
     return *form;
   }
   std::string ConfigOnDisk() const { return test::ReadFileBytes(dir / kConfigFileName); }
@@ -296,6 +301,32 @@ TEST_F(MainFormTest, ClicksDuringAHandlerAreNotRunInsideIt) {
   EXPECT_TRUE(view.inputEnabled);
   EXPECT_FALSE(form->IsBusy());
   EXPECT_EQ(view.optionText, "remotely_x64");
+}
+
+TEST_F(MainFormTest, FirstActivationDuringAHandlerRunsTheStartUpWhenItEnds) {
+  PutConfig(ConfigText(kFour, 1));
+  Create();
+  // A press handled before the window's first activation was; the
+  // activation arrives while the press's confirmation box is open.
+  view.confirmAnswers = {false};
+  std::size_t optionsDuringPress = 99;
+  view.onBox = [&](const Box&) { optionsDuringPress = view.options.size(); };
+  view.onPump = [&] { form->Activated(); };
+  form->Click(TControlId::btnDownload);
+  view.onPump = nullptr;
+  view.onBox = nullptr;
+
+  EXPECT_EQ(optionsDuringPress, 0u);  // not run inside the press
+  EXPECT_EQ(view.options, kFour);
+  EXPECT_EQ(view.optionText, "remotely_x86");
+  EXPECT_THAT(view.title, StartsWith("Orvane Remote Support  V"));
+  EXPECT_TRUE(view.inputEnabled);
+  EXPECT_FALSE(form->IsBusy());
+
+  // Done once: a later activation loads nothing again.
+  PutConfig(ConfigText(kFour, 3));
+  form->Activated();
+  EXPECT_EQ(view.optionText, "remotely_x86");
 }
 
 TEST(ProgressTextTest, ShowsReceivedAndTotalInOneUnit) {

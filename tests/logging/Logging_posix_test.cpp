@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,8 +15,35 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::FileSettings;
+using test::kToolHeader;
 using test::MessageLines;
+using test::ReadFileBytes;
 using test::TempDir;
+
+// Limits the size of the files this process writes, as a quota or a full disk
+// would: a write that would pass the limit stops at it and then fails with
+// EFBIG (SIGXFSZ, which would end the process, is ignored meanwhile).
+// Assertions belong after the scope, whose output might go to a file.
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(std::uintmax_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old_;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~ScopedFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+ private:
+  rlimit old_{};
+  void (*oldHandler_)(int) = SIG_DFL;
+};
 
 TEST(Logging, LinesThatDidNotReachAFullDiskAreWrittenLater) {
   TempDir dir;
@@ -27,6 +57,55 @@ TEST(Logging, LinesThatDidNotReachAFullDiskAreWrittenLater) {
   EXPECT_EQ(
       MessageLines(dir / "log_debug_Tool.log"),
       (std::vector<std::string>{"(Fehler       ): one", "(Fehler       ): two", "(Fehler       ): three"}));
+}
+
+// A write that stops part-way leaves the file on a whole line; what did not
+// go in waits and follows in order, once.
+TEST(Logging, AWriteCutShortByTheSizeLimitLeavesNoFragment) {
+  TempDir dir;
+  const auto file = dir / "log_debug_Tool.log";
+  TLogging log(nullptr, "", FileSettings(dir.path()));
+  log.Error("first");
+  const std::string afterFirst = ReadFileBytes(file);
+  const std::string second = "(Fehler       ): second, a longer line\r\n";
+
+  std::string nothingFits, oneFits;
+  {
+    ScopedFileSizeLimit limit(afterFirst.size() + 10);
+    log.Error("second, a longer line");
+  }
+  nothingFits = ReadFileBytes(file);
+  {
+    // Room for the waiting line and a part of the next one.
+    ScopedFileSizeLimit limit(afterFirst.size() + second.size() + 10);
+    log.Error("third, also cut short");
+  }
+  oneFits = ReadFileBytes(file);
+  log.Error("fourth");
+
+  EXPECT_EQ(nothingFits, afterFirst);
+  EXPECT_EQ(oneFits, afterFirst + second);
+  EXPECT_EQ(MessageLines(file),
+            (std::vector<std::string>{"(Fehler       ): first", "(Fehler       ): second, a longer line",
+                                      "(Fehler       ): third, also cut short", "(Fehler       ): fourth"}));
+}
+
+// A header cut short is not left behind: the file would never get a whole
+// one, since only a newly created file gets a header.
+TEST(Logging, AHeaderCutShortIsRemovedAndWrittenWholeLater) {
+  TempDir dir;
+  const auto file = dir / "log_debug_Tool.log";
+  TLogging log(nullptr, "", FileSettings(dir.path()));
+  {
+    ScopedFileSizeLimit limit(200);
+    log.Error("one");
+  }
+  const bool leftBehind = fs::exists(file);
+  log.Error("two");
+
+  EXPECT_FALSE(leftBehind);
+  EXPECT_EQ(ReadFileBytes(file),
+            std::string(kToolHeader) + "(Fehler       ): one\r\n(Fehler       ): two\r\n");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "LogFileFixtures.h"
 #include "OrvaneBuildConfig.h"
+#include "support/LogSettingsFixtures.h"
 #include "support/RecordingLogControl.h"
 #include "support/TestSupport.h"
 #include "system/DebugHook.h"
@@ -44,6 +45,45 @@ std::chrono::system_clock::time_point FixedTime() {
 }
 
 using FakeTextControl = test::RecordingLogControl;
+
+// Characters, not bytes, of a UTF-8 text.
+std::size_t Characters(const std::string& text) {
+  std::size_t n = 0;
+  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// What the logger handed its syslog sink, and where the sink was to send it.
+struct SyslogRecord {
+  struct Sent {
+    int level, facility;
+    std::string text;
+    friend bool operator==(const Sent&, const Sent&) = default;
+    friend std::ostream& operator<<(std::ostream& os, const Sent& s) {
+      return os << "<" << s.level << "," << s.facility << "> " << s.text;
+    }
+  };
+  std::vector<Sent> sent;
+  std::vector<std::string> made;  // "server:port" per sink made
+};
+
+class RecordingSyslogSink : public ILogSyslogSink {
+ public:
+  explicit RecordingSyslogSink(SyslogRecord& record) : record_(record) {}
+  void Send(std::uint8_t level, std::uint8_t facility, const std::string& text) override {
+    record_.sent.push_back({level, facility, text});
+  }
+
+ private:
+  SyslogRecord& record_;
+};
+
+TLogSyslogSinkFactory RecordingSyslog(SyslogRecord& record) {
+  return [&record](const std::string& server, int port) {
+    record.made.push_back(server + ":" + std::to_string(port));
+    return std::make_unique<RecordingSyslogSink>(record);
+  };
+}
 
 TEST(Logging, NewFileStartsWithHeaderAndCarriesBothPrefixes) {
   TempDir dir;
@@ -107,6 +147,11 @@ TEST(Logging, ExistingFileIsAppendedWithoutHeader) {
 }
 
 TEST(Logging, ExecutableAndModuleNamesShapeFileHeaderAndPrefix) {
+  static const char* const kUmlautModule =
+      "\xC3\x9C"
+      "berwachung der Fernwartung f\xC3\xBC"
+      "r Ger\xC3\xA4"
+      "t X";
   const std::string name39(39, 'N');
   const std::string name41(41, 'L');
   struct Case {
@@ -127,6 +172,9 @@ TEST(Logging, ExecutableAndModuleNamesShapeFileHeaderAndPrefix) {
       {"/opt/tool/Tool.exe", "tOOL", "log_debug_Tool.log", "** tOOL - Logfile", "(Tool) : ", 56},
       // ".exe" in any case, as a short path name shows it.
       {"/opt/tool/ORVANE~1.EXE", "", "log_debug_ORVANE~1.log", "** ORVANE~1 - Logfile", "(ORVANE~1) : ", 56},
+      // 39 characters but 42 bytes: the box is measured in characters.
+      {"/opt/tool/Tool.exe", kUmlautModule, "log_debug_Tool.log",
+       std::string("** ") + kUmlautModule + " - Logfile", std::string("(Tool:") + kUmlautModule + ") : ", 56},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.exe + " / " + c.module);
@@ -139,7 +187,7 @@ TEST(Logging, ExecutableAndModuleNamesShapeFileHeaderAndPrefix) {
     const auto lines = SplitLines(ReadFileBytes(dir / c.logFile));
     ASSERT_EQ(lines.size(), 27u);
     EXPECT_EQ(lines[1].substr(0, lines[1].find_last_not_of(" *") + 1), c.headerTitle);
-    for (std::size_t i = 0; i < 25; ++i) EXPECT_EQ(lines[i].size(), c.width) << lines[i];
+    for (std::size_t i = 0; i < 25; ++i) EXPECT_EQ(Characters(lines[i]), c.width) << lines[i];
     EXPECT_EQ(lines[25], "");
     EXPECT_EQ(lines[26], c.prefix + "(Hinweis      ): hi");
   }
@@ -269,6 +317,94 @@ TEST(Logging, DebugOutputOnlyWhenSwitchedOn) {
                                       "(Debug        ): %d [format error: invalid type specifier]"}));
 }
 
+// The default set-up switched on from the command line: no file, no text
+// control, syslog only.
+TEST(Logging, SyslogAloneReceivesMessagesUpToItsThreshold) {
+  TempDir dir;
+  test::ScopedCwd cwd(dir.path());
+  SyslogRecord record;
+  TLogSettings s;
+  s.LoggingEnabled = true;
+  s.SyslogEnabled = true;
+  s.AlwaysShowDebug = true;
+  s.AppendExecName = true;
+  s.ExecutablePath = "/opt/tool/Tool.exe";
+  s.ServerName = "127.0.0.1";
+  s.ServerPort = 5514;
+  s.LogLevel = 4;   // slWarning
+  s.Facility = 23;  // local7
+  s.SyslogSinkFactory = RecordingSyslog(record);
+  TLogging log(nullptr, "", s);
+  log.Error(
+      "Gr\xC3\xB6\xC3\x9F"
+      "e");
+  log.Warning("disk low");
+  log.Notice("unsent");
+  log.Debug("unsent");
+
+  EXPECT_EQ(record.made, std::vector<std::string>{"127.0.0.1:5514"});
+  EXPECT_EQ(record.sent,
+            (std::vector<SyslogRecord::Sent>{{3, 23, "(Tool) : Groesse"}, {4, 23, "(Tool) : disk low"}}));
+  EXPECT_EQ(log.nTotalErrors, 4);
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(Logging, SyslogThresholdLeavesTheFileAllLinesAndRepeatsAreNotSent) {
+  TempDir dir;
+  SyslogRecord record;
+  TLogSettings s = FileSettings(dir.path());
+  s.SyslogEnabled = true;
+  s.AlwaysShowDebug = true;
+  s.LogLevel = 3;  // slError
+  s.SyslogSinkFactory = RecordingSyslog(record);
+  TLogging log(nullptr, "", s);
+  log.SetDontRepeatLogMessages(true);
+  for (const char* text : {"Download: 5 files", "Download: 5 files"}) log.Error(text);
+  log.Warning("w");
+  log.Debug("d");
+
+  // Without the executable prefix the text goes as it is.
+  EXPECT_EQ(record.sent, (std::vector<SyslogRecord::Sent>{{3, 16, "Download: 5 files"}}));
+  EXPECT_EQ(MessageLines(log.DbgLogFile()),
+            (std::vector<std::string>{"(Fehler       ): Download: 5 files", "(Warnung      ): w",
+                                      "(Debug        ): d"}));
+}
+
+TEST(Logging, SyslogThatCannotBeSetUpOrFailsLeavesTheFileWorking) {
+  SyslogRecord record;
+  struct ThrowingSink : ILogSyslogSink {
+    void Send(std::uint8_t, std::uint8_t, const std::string&) override {
+      throw std::runtime_error("unreachable");
+    }
+  };
+  const std::vector<std::pair<std::string, TLogSyslogSinkFactory>> factories = {
+      {"no sink", [](const std::string&, int) { return std::unique_ptr<ILogSyslogSink>(); }},
+      {"factory throws",
+       [](const std::string&, int) -> std::unique_ptr<ILogSyslogSink> {
+         throw std::runtime_error("no host");
+       }},
+      {"sink throws", [](const std::string&, int) { return std::make_unique<ThrowingSink>(); }},
+  };
+  for (const auto& [what, factory] : factories) {
+    SCOPED_TRACE(what);
+    TempDir dir;
+    TLogSettings s = FileSettings(dir.path());
+    s.SyslogEnabled = true;
+    s.SyslogSinkFactory = factory;
+    TLogging log(nullptr, "", s);
+    log.Error("kept");
+    EXPECT_EQ(MessageLines(log.DbgLogFile()), std::vector<std::string>{"(Fehler       ): kept"});
+  }
+  // With syslog off no sink is made at all.
+  TempDir dir;
+  TLogSettings s = FileSettings(dir.path());
+  s.SyslogSinkFactory = RecordingSyslog(record);
+  TLogging log(nullptr, "", s);
+  log.Error("file only");
+  EXPECT_TRUE(record.made.empty());
+  EXPECT_TRUE(record.sent.empty());
+}
+
 TEST(Logging, DisabledLoggingCountsButWritesNothing) {
   TempDir dir;
   test::ScopedCwd cwd(dir.path());
@@ -367,6 +503,15 @@ TEST(Logging, StartAndStopManageLoggerAndSystemDebugOutput) {
 TEST(Logging, DefaultStartUpLeavesLoggingDisabled) {
   TempDir dir;
   test::ScopedCwd cwd(dir.path());
+  // A first start: no settings file yet, in this machine's settings folder
+  // (a scratch one on POSIX; the Wine prefix's under Wine, put back after).
+  TempDir config;
+  test::ScopedEnv machine("XDG_CONFIG_DIRS", PathText(config / "machine"));
+  test::ScopedEnv user("XDG_CONFIG_HOME", PathText(config / "user"));
+  const fs::path settings = TextPath(FindLogSettingsFile());
+  test::ScopedFileRestore restore(settings);
+  fs::remove(settings);
+  test::ScopedProcessArguments args({"test_logging"});
   StartLogging();
   ASSERT_NE(Logger, nullptr);
   EXPECT_FALSE(Logger->LoggingEnabled());
@@ -374,6 +519,7 @@ TEST(Logging, DefaultStartUpLeavesLoggingDisabled) {
   StopLogging();
   EXPECT_EQ(Logger, nullptr);
   EXPECT_TRUE(fs::is_empty(dir.path()));
+  EXPECT_EQ(ReadFileBytes(settings), test::kDefaultLogSettingsText);
 }
 
 }  // namespace

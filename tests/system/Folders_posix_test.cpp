@@ -130,7 +130,17 @@ TEST_F(FoldersTest, TempDirectoryDefaultOverrideAndCache) {
   EXPECT_EQ(g_log.back(), "Entry found, set tempfolder to: /var/tmp/orvane/");
 }
 
-TEST_F(FoldersTest, NoLogLinesWithoutHook) {
+TEST_F(FoldersTest, ReportsGoThroughTheInstalledHookOnly) {
+  // With the hook installed, the first look-ups report what they found...
+  SetSystemDebugHook(&Record);
+  EXPECT_FALSE(GetTempDirectory().empty());
+  EXPECT_FALSE(GetConfigPath("x").empty());
+  EXPECT_FALSE(g_log.empty());
+
+  // ...and once it is removed, the same first look-ups report nowhere.
+  SetSystemDebugHook(nullptr);
+  ReleaseFolderCaches();
+  g_log.clear();
   EXPECT_FALSE(GetTempDirectory().empty());
   EXPECT_FALSE(GetConfigPath("x").empty());
   EXPECT_TRUE(g_log.empty());
