@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "logging/SyslogSink.h"
 #include "system/DebugHook.h"
 #include "system/SysUtils.h"
 
@@ -148,14 +149,25 @@ void TLogging::ApplySettings(std::shared_ptr<ILogTextControl> Gui, const std::st
       pDbgLogFile = LogFilePath(settings.DebugLogFile, pBinName);
       pEnableLogRotation = settings.EnableLogRotation;
       pCompressOldFiles = settings.CompressOldFiles;
-      pLogFileMaxSize = std::int64_t{settings.LogFileMaxSizeInMB} * 1048576;
+      // A size of 0 or below would rotate every second: the default instead.
+      const std::int64_t sizeInMB =
+          settings.LogFileMaxSizeInMB > 0 ? settings.LogFileMaxSizeInMB : TLogSettings{}.LogFileMaxSizeInMB;
+      pLogFileMaxSize = sizeInMB * 1048576;
+      if (pEnableLogRotation && pTimerFactory && !ptmrLogRot) {
+        ptmrLogRot = pTimerFactory(1000, [this] { HandleLogRotation(); });
+        if (ptmrLogRot) ptmrLogRot->Start();
+      }
     }
     GuiMemo = std::move(Gui);
   }
   pLoggingEnabled = enabled;
 }
 
-TLogging::~TLogging() { CloseLogFile(); }
+TLogging::~TLogging() {
+  // No tick may reach a logger that is going away.
+  ptmrLogRot.reset();
+  CloseLogFile();
+}
 
 void TLogging::Emergency(const std::string& pszFormat) {
   WriteMessage(pszFormat, TOrvaneSyslogLvl::slEmergency);
@@ -422,6 +434,7 @@ void TLogging::ShowLoggingHelp() {
 void StartLogging(TLogTimerFactory timers) {
   TLogSettings surroundings;
   surroundings.TimerFactory = std::move(timers);
+  surroundings.SyslogSinkFactory = MakeSyslogSinkFactory();
   StartLogging(FindLogSettingsFile(), surroundings);
 }
 

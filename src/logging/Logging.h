@@ -153,6 +153,14 @@ class TLogging {
   int MemoNumRowsOverwrite() const { return pMemoNumRows; }
   void SetMemoNumRowsOverwrite(int value) { pMemoNumRows = value; }
 
+  // Rotation: when the log file is larger than LogFileMaxSizeInMB MiB, it is
+  // zipped into the first free <base>_001.zip ... <base>_999.zip beside it
+  // (CompressOldFiles) or moved to the first free <base>_001.log ...
+  // <base>_999.log, and the next message starts a new file. The rotation
+  // timer calls it once a second; a failure leaves the file for the next
+  // call. Defined in LogRotation.cpp.
+  void HandleLogRotation();
+
   // Path of the log file ("" while the file output is off).
   const std::string& DbgLogFile() const { return pDbgLogFile; }
 
@@ -216,6 +224,12 @@ class TLogging {
   TLogCmdLineSwitches pcmd;
   std::unique_ptr<TCmdLineParaHandler> c;
   bool ArgsChecked = false;
+  // The rotation timer; exists only while the file output and rotation are
+  // on and the logger was given a timer factory.
+  std::unique_ptr<ILogTimer> ptmrLogRot;
+  // All 999 rotation names of the kind last tried were taken, and a warning
+  // said so; cleared once a rotation goes through.
+  bool pRotationNamesUsedUp = false;
   // The syslog sink; exists only while syslog output is on.
   std::unique_ptr<ILogSyslogSink> IdSysLog1;
 };

@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "LogFileFixtures.h"
+#include "ScopedFileSizeLimit_posix.h"
 #include "logging/Logging.h"
 
 namespace orvane {
@@ -18,32 +17,8 @@ using test::FileSettings;
 using test::kToolHeader;
 using test::MessageLines;
 using test::ReadFileBytes;
+using test::ScopedFileSizeLimit;
 using test::TempDir;
-
-// Limits the size of the files this process writes, as a quota or a full disk
-// would: a write that would pass the limit stops at it and then fails with
-// EFBIG (SIGXFSZ, which would end the process, is ignored meanwhile).
-// Assertions belong after the scope, whose output might go to a file.
-class ScopedFileSizeLimit {
- public:
-  explicit ScopedFileSizeLimit(std::uintmax_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old_);
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old_;
-    limit.rlim_cur = static_cast<rlim_t>(bytes);
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~ScopedFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, oldHandler_);
-  }
-  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
-  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
-
- private:
-  rlimit old_{};
-  void (*oldHandler_)(int) = SIG_DFL;
-};
 
 TEST(Logging, LinesThatDidNotReachAFullDiskAreWrittenLater) {
   TempDir dir;
