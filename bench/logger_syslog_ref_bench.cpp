@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -31,15 +30,8 @@ int main(int argc, char** argv) {
 
   const auto start = std::chrono::steady_clock::now();
   for (const auto& text : texts) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
     char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", &local);
-    std::FILE* f = std::fopen(path.c_str(), "ab");
-    if (!f) return 1;
-    std::fprintf(f, "(bench_logger_syslog_ref) : %s: (Debug        ): %s\r\n", stamp, text.c_str());
-    std::fclose(f);
+    if (!AppendStdioLogLine(path, "bench_logger_syslog_ref", text, stamp)) return 1;
     const std::string datagram = "<135>" + std::string(stamp) + " host : (bench_logger_syslog_ref) : " + text;
     sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&server),
            sizeof server);
