@@ -4,6 +4,8 @@
 // 200. Problems are shown to the user, one message each; nothing is raised.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,12 +23,52 @@ class IDownloadMessages {
   virtual void ShowMessage(const std::string& text) = 0;
 };
 
+// Lets the window give up on a running download (Escape, Cancel, closing):
+// Cancel() may be called from the calling thread's event handling (inside
+// Pump below) or from any other thread.
+class TDownloadCancel {
+ public:
+  void Cancel() noexcept { fCancelled.store(true); }
+  bool Cancelled() const noexcept { return fCancelled.load(); }
+  void Reset() noexcept { fCancelled.store(false); }
+
+ private:
+  std::atomic<bool> fCancelled{false};
+};
+
+enum class TDownloadResult {
+  Done,       // the file at the save path now holds the new bytes
+  Failed,     // the user was told why; the old file (if any) is untouched
+  Cancelled,  // given up on request; no message shown, the old file untouched
+};
+
+struct TDownloadHooks {
+  // Progress of the body; called on the calling thread.
+  THttpProgress Progress;
+  // Called on the calling thread again and again while the download waits
+  // (proxy discovery included), so that a window can handle its events.
+  std::function<void()> Pump;
+  // When set and cancelled, the download ends soon with Cancelled.
+  const TDownloadCancel* Cancel = nullptr;
+  // Runs on the complete new file before it replaces the one at the save
+  // path. A non-empty answer refuses the file: it is dropped, the old file
+  // stays, and the answer is shown to the user as the reason.
+  std::function<std::string(const std::string& newFilePath)> Check;
+};
+
 // useProxy and proxyEntry are the window's "Use Proxy" box and proxy entry.
 // Without a ticked box or with an empty entry the request uses the proxy that
 // discovery finds (or none).
-void DownloadFile(const std::string& url, const std::string& savePath, bool useProxy,
-                  const std::string& proxyEntry, IDownloadMessages& messages,
-                  const THttpProgress& progress = {});
+TDownloadResult DownloadFile(const std::string& url, const std::string& savePath, bool useProxy,
+                             const std::string& proxyEntry, IDownloadMessages& messages,
+                             const TDownloadHooks& hooks);
+inline TDownloadResult DownloadFile(const std::string& url, const std::string& savePath, bool useProxy,
+                                    const std::string& proxyEntry, IDownloadMessages& messages,
+                                    const THttpProgress& progress = {}) {
+  TDownloadHooks hooks;
+  hooks.Progress = progress;
+  return DownloadFile(url, savePath, useProxy, proxyEntry, messages, hooks);
+}
 
 // A file that could not be written; TypeName() goes into the error message.
 class EFileWriteError : public std::runtime_error {
