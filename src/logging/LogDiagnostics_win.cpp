@@ -1,5 +1,9 @@
 #include <windows.h>
 
+#if defined(__GNUC__)
+#include <unwind.h>
+#endif
+
 #include <fmt/format.h>
 
 #include <cstdint>
@@ -21,14 +25,46 @@ std::string ModuleBaseName(HMODULE module) {
   return WideToUtf8(slash == std::wstring::npos ? text : text.substr(slash + 1));
 }
 
+constexpr std::size_t kMaxFrames = 62;
+
+#if defined(__GNUC__)
+// GCC's unwinder walks the frames by the unwind tables every function
+// carries for exceptions. CaptureStackBackTrace follows the EBP chain on
+// 32-bit Windows, which code built without frame pointers does not keep, and
+// finds nothing there.
+_Unwind_Reason_Code AddFrame(_Unwind_Context* context, void* data) {
+  auto& frames = *static_cast<std::vector<void*>*>(data);
+  if (frames.size() >= kMaxFrames) return _URC_END_OF_STACK;
+  const _Unwind_Ptr ip = _Unwind_GetIP(context);
+  if (ip == 0) return _URC_END_OF_STACK;
+  frames.push_back(reinterpret_cast<void*>(ip));
+  return _URC_NO_REASON;
+}
+
+// Return addresses, as POSIX backtrace() gives them; frame 0 is the caller
+// of ReturnAddresses, which therefore must stay a call of its own.
+__attribute__((noinline)) std::vector<void*> ReturnAddresses() {
+  std::vector<void*> frames;
+  _Unwind_Backtrace(&AddFrame, &frames);
+  if (!frames.empty()) frames.erase(frames.begin());  // ReturnAddresses itself
+  return frames;
+}
+#else
+std::vector<void*> ReturnAddresses() {
+  void* frames[kMaxFrames];
+  const USHORT count = CaptureStackBackTrace(1, static_cast<DWORD>(kMaxFrames), frames, nullptr);
+  return std::vector<void*>(frames, frames + count);
+}
+#endif
+
 }  // namespace
 
 std::vector<std::string> CaptureCallstack(int skip) {
-  void* frames[62];  // the most CaptureStackBackTrace takes on older Windows
-  // Frame 0 would be this function.
-  const USHORT count = CaptureStackBackTrace(static_cast<DWORD>(1 + skip), 62, frames, nullptr);
+  std::vector<void*> frames = ReturnAddresses();
+  // Frame 0 is this function.
+  const auto first = static_cast<std::size_t>(1 + skip);
   std::vector<std::string> lines;
-  for (USHORT i = 0; i < count; ++i) {
+  for (std::size_t i = first; i < frames.size(); ++i) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(
             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
