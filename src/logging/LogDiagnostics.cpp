@@ -241,7 +241,8 @@ void TLogging::MonitoredListTimerTick() {
 
 void TLogging::LogException(const std::exception& _e, const std::string& _Where, bool _IncludeCallstack) {
   Error((_Where.empty() ? std::string() : _Where + ": ") + ExceptionClassName(_e) + ": " + _e.what());
-  if (!_IncludeCallstack) return;
+  // The stack goes out as Debug lines: not worth capturing when they are off.
+  if (!_IncludeCallstack || !pAlwaysShwDbg) return;
   std::vector<std::string> stack;
   GetCallstack(stack);
   for (const auto& line : stack) Debug(line);

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "logging/Logging.h"
 #include "support/RecordingLogControl.h"
