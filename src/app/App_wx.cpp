@@ -1,6 +1,7 @@
 #include "app/App_wx.h"
 
 #include <wx/app.h>
+#include <wx/msgdlg.h>
 #include <wx/timer.h>
 
 #include <functional>
@@ -10,6 +11,7 @@
 #include "app/AppLifecycle.h"
 #include "app/MainForm_wx.h"
 #include "cmdline/HelpForm_wx.h"
+#include "logging/Logging.h"
 
 namespace orvane {
 
@@ -43,6 +45,13 @@ std::unique_ptr<ILogTimer> MakeWxLogTimer(int intervalMs, std::function<void()> 
   return std::make_unique<TWxLogTimer>(intervalMs, std::move(onTick));
 }
 
+// The logger's exception report: a modal error box with one OK button.
+void ShowExceptionBox(const std::string& text) {
+  wxString message = wxString::FromUTF8(text);
+  message.Replace("\r\n", "\n");
+  wxMessageBox(message, wxTheApp->GetAppDisplayName(), wxOK | wxICON_ERROR);
+}
+
 class TOrvaneApp : public wxApp {
  public:
   bool OnInit() override {
@@ -51,6 +60,7 @@ class TOrvaneApp : public wxApp {
     // The logging unit may show its help page before the main window
     // exists, so the help dialog's view comes first.
     InstallWxHelpView();
+    SetExceptionBoxHook(&ShowExceptionBox);
     fUnitsStarted = true;
     StartProgramUnits(&MakeWxLogTimer);
     auto* frame = new TMainFrame();
@@ -61,6 +71,7 @@ class TOrvaneApp : public wxApp {
   // The window is gone by now (the loop ends when it is destroyed).
   int OnExit() override {
     if (fUnitsStarted) StopProgramUnits();
+    SetExceptionBoxHook({});
     return wxApp::OnExit();
   }
 
