@@ -76,9 +76,11 @@ int RunPacEvaluator(int fd);
 // auto-proxy result. Entries are read in order: PROXY/HTTP entries give
 // "host:port", HTTPS entries "https://host:port" (and then every entry gets
 // its scheme, "http://a:1;https://b:2", so the first one always parses);
-// SOCKS entries and unknown or malformed ones are skipped; a DIRECT entry
-// ends the list. DIRECT before any proxy gives kProxyAccessTypeNoProxy.
-// Nothing usable gives nullopt (which means: go direct).
+// SOCKS entries and unknown keywords are skipped; a DIRECT entry ends the
+// list. DIRECT before any proxy gives kProxyAccessTypeNoProxy. Nothing usable
+// gives nullopt (which means: go direct), and so does a proxy entry before the
+// end of the list that is malformed or names no plausible address
+// (IsPlausibleProxyAddress): the answer then counts as a failed script.
 std::optional<TAutoProxyResult> PacResultToAutoProxy(const std::string& result);
 
 // The host part of url as FindProxyForURL expects it (lower case, IPv6

@@ -362,14 +362,14 @@ std::optional<TAutoProxyResult> PacResultToAutoProxy(const std::string& result) 
       direct = true;
       continue;
     }
-    // "PROXY host:port" and nothing more; SOCKS proxies cannot carry the
-    // HTTP request as it is made, so they are passed over.
-    if (!(words >> address) || (words >> extra) || address.find('/') != std::string::npos) continue;
-    if (keyword == "proxy" || keyword == "http") {
-      proxies.push_back({"http", address});
-    } else if (keyword == "https") {
-      proxies.push_back({"https", address});
-    }
+    // SOCKS proxies cannot carry the HTTP request as it is made, so they
+    // are passed over, as are keywords nobody knows.
+    if (keyword != "proxy" && keyword != "http" && keyword != "https") continue;
+    // "PROXY host:port" and nothing more. A proxy that is no plausible
+    // address makes the whole answer a failed script: it would send the
+    // download somewhere the script's author cannot have meant.
+    if (!(words >> address) || (words >> extra) || !IsPlausibleProxyAddress(address)) return std::nullopt;
+    proxies.push_back({keyword == "https" ? "https" : "http", address});
   }
 
   TAutoProxyResult auto_proxy;
