@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "net/PasswordMask.h"
+
 namespace orvane {
 namespace {
 OvixDbgSink& Sink() {
@@ -10,8 +12,10 @@ OvixDbgSink& Sink() {
 }
 }  // namespace
 
+// Trace lines quote proxy lists and URLs as they were found, user
+// information included; the passwords in them are masked here, once for all.
 void OvixDbg(const std::string& text) {
-  if (const auto& sink = Sink()) sink(text);
+  if (const auto& sink = Sink()) sink(MaskPasswordsInText(text));
 }
 
 OvixDbgSink SetOvixDbgSink(OvixDbgSink sink) { return std::exchange(Sink(), std::move(sink)); }
