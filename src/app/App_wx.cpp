@@ -1,6 +1,9 @@
 #include "app/App_wx.h"
 
 #include <wx/app.h>
+#include <wx/bmpbndl.h>
+#include <wx/image.h>
+#include <wx/mstream.h>
 #include <wx/timer.h>
 
 #include <functional>
@@ -8,7 +11,9 @@
 #include <utility>
 
 #include "app/AppLifecycle.h"
+#include "app/Icons.h"
 #include "app/MainForm_wx.h"
+#include "app/Shortcuts.h"
 #include "cmdline/HelpForm_wx.h"
 
 namespace orvane {
@@ -51,6 +56,7 @@ class TOrvaneApp : public wxApp {
     // The logging unit may show its help page before the main window
     // exists, so the help dialog's view comes first.
     InstallWxHelpView();
+    SetShortcutLogoSource(&RenderLogoPng);
     fUnitsStarted = true;
     StartProgramUnits(&MakeWxLogTimer);
     auto* frame = new TMainFrame();
@@ -69,6 +75,20 @@ class TOrvaneApp : public wxApp {
 };
 
 }  // namespace
+
+std::string RenderLogoPng() {
+  constexpr int kSize = 256;
+  if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+  const std::string svg(kLogoSvg);
+  const wxBitmap bitmap =
+      wxBitmapBundle::FromSVG(svg.c_str(), wxSize(kSize, kSize)).GetBitmap(wxSize(kSize, kSize));
+  if (!bitmap.IsOk()) return {};
+  wxMemoryOutputStream out;
+  if (!bitmap.ConvertToImage().SaveFile(out, wxBITMAP_TYPE_PNG)) return {};
+  std::string bytes(out.GetSize(), '\0');
+  out.CopyTo(bytes.data(), bytes.size());
+  return bytes;
+}
 
 int RunOrvaneSupport(int argc, char** argv) {
   wxApp::SetInstance(new TOrvaneApp);
