@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <string>
 
 #include "app/Shortcuts.h"
