@@ -77,6 +77,7 @@ class TOrvaneApp : public wxApp {
 }  // namespace
 
 std::string RenderLogoPng() {
+#if wxUSE_LIBPNG
   constexpr int kSize = 256;
   if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
   const std::string svg(kLogoSvg);
@@ -88,6 +89,11 @@ std::string RenderLogoPng() {
   std::string bytes(out.GetSize(), '\0');
   out.CopyTo(bytes.data(), bytes.size());
   return bytes;
+#else
+  // The Windows build's wx carries no PNG writer; shell links take their
+  // picture from the program itself and never ask for this one.
+  return {};
+#endif
 }
 
 int RunOrvaneSupport(int argc, char** argv) {

@@ -7,7 +7,8 @@
 namespace orvane {
 
 // The logo as a 256 x 256 PNG picture, for the desktop entries of the
-// shortcut button; empty when it cannot be drawn.
+// shortcut button; empty when it cannot be drawn or the toolkit writes no
+// PNG (the Windows build, whose links need no picture file).
 std::string RenderLogoPng();
 
 // Runs the program with the process's arguments; returns its exit code.

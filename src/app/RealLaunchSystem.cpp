@@ -55,8 +55,8 @@ std::string TRealLaunchSystem::CopyProgram(const std::string& source, const std:
   std::error_code ec;
   fs::create_directories(PathOf(folder), ec);
   if (ec) return "the folder " + folder + " could not be created (" + ec.message() + ")";
-  // The copy replaces an older one by renaming over it, so a failed copy
-  // leaves the older one in place.
+  // An older copy is replaced by the copy itself and never deleted
+  // beforehand: when the copy fails, the older one is still there.
   if (!CopyFiles(source, destination, false)) return "the program could not be copied to " + destination;
   // A folder of that name would have taken the copy inside it.
   if (!fs::is_regular_file(PathOf(destination), ec))
