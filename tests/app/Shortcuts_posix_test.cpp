@@ -150,10 +150,11 @@ TEST_F(ShortcutPosix, WithoutADesktopFolderOnlyTheMenuEntryIsWritten) {
     fs::remove(home / ".config/user-dirs.dirs");
     if (setting) WriteFileBytes(home / ".config/user-dirs.dirs", setting);
     fs::remove(menu / "OrvaneSupport.desktop");
-    EXPECT_EQ(Click(), "Shortcut created in the start menu (no desktop folder found)") << setting;
+    EXPECT_EQ(Click(), "Shortcut created in the start menu (no desktop folder found)")
+        << (setting ? setting : "no user-dirs.dirs");
     EXPECT_TRUE(fs::exists(menu / "OrvaneSupport.desktop"));
-    EXPECT_TRUE(Names(home.path()) ==
-                (std::vector<std::string>{".config", "Schreib tisch", "data \"q\" $HOME `x` \\b"}));
+    EXPECT_EQ(Names(home.path()),
+              (std::vector<std::string>{".config", "Schreib tisch", "data \"q\" $HOME `x` \\b"}));
     EXPECT_TRUE(Names(desktop).empty());
   }
 }
