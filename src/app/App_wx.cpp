@@ -1,7 +1,10 @@
 #include "app/App_wx.h"
 
 #include <wx/app.h>
+#include <wx/bmpbndl.h>
+#include <wx/image.h>
 #include <wx/msgdlg.h>
+#include <wx/mstream.h>
 #include <wx/timer.h>
 
 #include <functional>
@@ -9,7 +12,9 @@
 #include <utility>
 
 #include "app/AppLifecycle.h"
+#include "app/Icons.h"
 #include "app/MainForm_wx.h"
+#include "app/Shortcuts.h"
 #include "cmdline/HelpForm_wx.h"
 #include "logging/Logging.h"
 
@@ -61,6 +66,7 @@ class TOrvaneApp : public wxApp {
     // exists, so the help dialog's view comes first.
     InstallWxHelpView();
     SetExceptionBoxHook(&ShowExceptionBox);
+    SetShortcutLogoSource(&RenderLogoPng);
     fUnitsStarted = true;
     StartProgramUnits(&MakeWxLogTimer);
     auto* frame = new TMainFrame();
@@ -80,6 +86,26 @@ class TOrvaneApp : public wxApp {
 };
 
 }  // namespace
+
+std::string RenderLogoPng() {
+#if wxUSE_LIBPNG
+  constexpr int kSize = 256;
+  if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+  const std::string svg(kLogoSvg);
+  const wxBitmap bitmap =
+      wxBitmapBundle::FromSVG(svg.c_str(), wxSize(kSize, kSize)).GetBitmap(wxSize(kSize, kSize));
+  if (!bitmap.IsOk()) return {};
+  wxMemoryOutputStream out;
+  if (!bitmap.ConvertToImage().SaveFile(out, wxBITMAP_TYPE_PNG)) return {};
+  std::string bytes(out.GetSize(), '\0');
+  out.CopyTo(bytes.data(), bytes.size());
+  return bytes;
+#else
+  // The Windows build's wx carries no PNG writer; shell links take their
+  // picture from the program itself and never ask for this one.
+  return {};
+#endif
+}
 
 int RunOrvaneSupport(int argc, char** argv) {
   wxApp::SetInstance(new TOrvaneApp);

@@ -44,8 +44,8 @@ constexpr char kX64StartMessage[] =
     "Share your Session ID when asked";
 
 // Processes and the shell, scripted; versions come from real files through
-// the real PE reader.
-class FakeLaunchSystem : public ILaunchSystem {
+// the real PE reader. The shortcut installer's services stay the real ones.
+class FakeLaunchSystem : public TRealLaunchSystem {
  public:
   struct Process {
     std::uint32_t pid;
