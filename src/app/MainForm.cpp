@@ -263,7 +263,7 @@ void TMainForm::LoadConfig() {
       RSConfig.reset();
       fView.ClearOptions();
       fView.SetOptionText("");
-      fView.ShowError(kConfigNotSignedMessage);
+      fView.ShowMessage(kConfigNotSignedMessage);
       return;
     }
     read = ReadConfigFromBytes(*bytes);

@@ -41,12 +41,12 @@ TEST(EcdsaSignatureTest, RefusesWhatIsNotTheMakersSignatureOfTheseBytes) {
                                 "\r\n";
   std::string nonMinimal = kSignature;  // r with a needless zero byte in front
   nonMinimal.insert(4, 1, '\0');
-  nonMinimal[1] = 0x45;
+  nonMinimal[1] = static_cast<char>(kSignature[1] + 1);
   nonMinimal[3] = 0x21;
   std::string negative = kSignature;  // r's first byte with its high bit set
   negative[4] = static_cast<char>(0x80 | negative[4]);
   std::string longLength = kSignature;  // the SEQUENCE length in long form
-  longLength.replace(1, 1, "\x81\x44");
+  longLength.insert(1, 1, '\x81');
   struct Case {
     const char* name;
     std::string key;
@@ -58,11 +58,13 @@ TEST(EcdsaSignatureTest, RefusesWhatIsNotTheMakersSignatureOfTheseBytes) {
       {"one byte of the list changed", kPublicKeyPem, Flipped(kSignedList, 20), kSignature,
        kSignatureMismatch},
       {"one byte of r changed", kPublicKeyPem, kSignedList, Flipped(kSignature, 10), kSignatureMismatch},
-      {"last byte of s changed", kPublicKeyPem, kSignedList, Flipped(kSignature, 69), kSignatureMismatch},
+      {"last byte of s changed", kPublicKeyPem, kSignedList, Flipped(kSignature, kSignature.size() - 1),
+       kSignatureMismatch},
       {"signature of another list", kPublicKeyPem, otherList, kSignature, kSignatureMismatch},
       {"another maker's key", kOtherPublicKeyPem, kSignedList, kSignature, kSignatureMismatch},
       {"empty signature", kPublicKeyPem, kSignedList, "", kBadSignatureEncoding},
-      {"truncated signature", kPublicKeyPem, kSignedList, kSignature.substr(0, 69), kBadSignatureEncoding},
+      {"truncated signature", kPublicKeyPem, kSignedList, kSignature.substr(0, kSignature.size() - 1),
+       kBadSignatureEncoding},
       {"bytes after the signature", kPublicKeyPem, kSignedList, kSignature + "x", kBadSignatureEncoding},
       {"header byte changed", kPublicKeyPem, kSignedList, Flipped(kSignature, 0), kBadSignatureEncoding},
       {"non-minimal number", kPublicKeyPem, kSignedList, nonMinimal, kBadSignatureEncoding},
