@@ -13,6 +13,7 @@
 #include "app/MainForm.h"
 #include "app/RemoteSupportConfig.h"
 #include "support/FakeMainFormView.h"
+#include "support/RecordingLogControl.h"
 #include "support/SignedListServer.h"
 #include "support/TestSupport.h"
 #include "system/EcdsaFixtures.h"
@@ -26,6 +27,7 @@ using test::kPublicKeyPem;
 using test::kSignature;
 using test::kSignatureLongR;
 using test::kSignedList;
+using testing::Contains;
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
@@ -95,16 +97,18 @@ TEST_F(ConfigSignatureTest, ListWithoutItsMakersSignatureIsNotTakenAtStart) {
     const char* name;
     std::string list;
     std::optional<std::string> signature;
+    const char* logged;
   };
   const Case cases[] = {
-      {"one byte of the list changed", Flipped(kSignedList, 40), kSignature},
-      {"one byte of the signature changed", kSignedList, Flipped(kSignature, 12)},
-      {"signature of another list", kOtherList, kSignature},
-      {"the server has only the list", kSignedList, std::nullopt},
-      {"signature file is no signature", kSignedList, "not a signature"},
+      {"one byte of the list changed", Flipped(kSignedList, 40), kSignature, kSignatureMismatch},
+      {"one byte of the signature changed", kSignedList, Flipped(kSignature, 12), kSignatureMismatch},
+      {"signature of another list", kOtherList, kSignature, kSignatureMismatch},
+      {"the server has only the list", kSignedList, std::nullopt, "no signature file"},
+      {"signature file is no signature", kSignedList, "not a signature", kBadSignatureEncoding},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    test::ScopedRecordingLogger log{TLogSettings{}};
     server.Serve(c.list, c.signature);
     view = FakeMainFormView{};
     Start();
@@ -112,6 +116,8 @@ TEST_F(ConfigSignatureTest, ListWithoutItsMakersSignatureIsNotTakenAtStart) {
                                         Box{BoxKind::Message, kConfigNotSignedMessage}));
     EXPECT_THAT(Files(), IsEmpty());
     EXPECT_THAT(view.options, IsEmpty());
+    EXPECT_THAT(log.control->lines,
+                Contains(HasSubstr(std::string("Option list (download) refused: ") + c.logged)));
     ASSERT_NE(form->Config(), nullptr);
     EXPECT_EQ(form->Config()->NumberOfLinks(), 0);
   }
@@ -145,21 +151,22 @@ TEST_F(ConfigSignatureTest, EveryLoadChecksTheFileOnDisk) {
     const char* name;
     std::string list;
     std::optional<std::string> signature;
-    bool loads;
+    const char* logged;  // null: the list loads
   };
   const Case cases[] = {
-      {"signed", kSignedList, kSignatureLongR, true},
-      {"list changed on disk", Flipped(kSignedList, 40), kSignature, false},
-      {"signature changed on disk", kSignedList, Flipped(kSignature, 40), false},
-      {"no signature file", kSignedList, std::nullopt, false},
+      {"signed", kSignedList, kSignatureLongR, nullptr},
+      {"list changed on disk", Flipped(kSignedList, 40), kSignature, kSignatureMismatch},
+      {"signature changed on disk", kSignedList, Flipped(kSignature, 40), kSignatureMismatch},
+      {"no signature file", kSignedList, std::nullopt, "no signature file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    test::ScopedRecordingLogger log{TLogSettings{}};
     std::filesystem::remove(dir / kSignatureFile);
     PutFiles(c.list, c.signature);
     view = FakeMainFormView{};
     Start();
-    if (c.loads) {
+    if (!c.logged) {
       EXPECT_THAT(view.boxes, IsEmpty());
       EXPECT_THAT(view.options, ElementsAre("alpha", "beta"));
     } else {
@@ -167,6 +174,8 @@ TEST_F(ConfigSignatureTest, EveryLoadChecksTheFileOnDisk) {
       EXPECT_THAT(view.options, IsEmpty());
       EXPECT_EQ(view.optionText, "");
       EXPECT_EQ(form->Config(), nullptr);
+      EXPECT_THAT(log.control->lines,
+                  Contains(HasSubstr(std::string("Option list (orvanesupport.json) refused: ") + c.logged)));
     }
     // The list on disk is never replaced or removed by a refusal.
     EXPECT_EQ(test::ReadFileBytes(dir / kConfigFileName), c.list);
