@@ -1,8 +1,7 @@
 #include "app/ConfigSignature.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <stdexcept>
 
 #include "OrvaneBuildConfig.h"
@@ -14,27 +13,23 @@ namespace orvane {
 namespace {
 
 // A DER signature over P-256 has at most 72 bytes; anything much larger is
-// not one and is not read into memory.
-constexpr std::uintmax_t kMaxSignatureFileSize = 4096;
+// not one.
+constexpr std::size_t kMaxSignatureSize = 4096;
 
-// The file's bytes; nullopt when it does not exist as a file.
-std::optional<std::string> ReadSmallFile(const std::string& path, std::string& why) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+// The signature file's bytes; nullopt and why when there is none to use.
+std::optional<std::string> ReadSignatureFile(const std::string& path, std::string& why) {
+  std::optional<std::string> bytes;
+  try {
+    bytes = ReadConfigFileBytes(path);
+  } catch (const std::exception& e) {
+    why = "the signature file " + path + " cannot be read: " + e.what();
+    return std::nullopt;
+  }
+  if (!bytes) {
     why = "no signature file " + path;
-    return std::nullopt;
-  }
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec || size > kMaxSignatureFileSize) {
-    why = ec ? "the signature file " + path + " cannot be read: " + ec.message()
-             : std::string(kBadSignatureEncoding) + " (the file is too large)";
-    return std::nullopt;
-  }
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) {
-    why = "the signature file " + path + " cannot be read";
-    return std::nullopt;
+  } else if (bytes->size() > kMaxSignatureSize) {
+    why = std::string(kBadSignatureEncoding) + " (the file is too large)";
+    bytes.reset();
   }
   return bytes;
 }
@@ -61,7 +56,7 @@ const std::string& BuiltInConfigPublicKey() {
 std::string VerifyConfigSignature(const std::string& publicKeyPem, std::string_view listBytes,
                                   const std::string& signatureFile) {
   std::string why;
-  const std::optional<std::string> signature = ReadSmallFile(signatureFile, why);
+  const std::optional<std::string> signature = ReadSignatureFile(signatureFile, why);
   if (!signature) return why;
   return VerifyEcdsaSignature(publicKeyPem, listBytes, *signature);
 }
@@ -69,12 +64,11 @@ std::string VerifyConfigSignature(const std::string& publicKeyPem, std::string_v
 void SignConfigFile(const std::string& privateKeyFile, const std::string& listFile) {
   if (privateKeyFile.empty())
     throw std::runtime_error("Name the private key file: --SignConfig=<private key file>");
-  std::ifstream keyIn(privateKeyFile, std::ios::binary);
-  if (!keyIn) throw std::runtime_error("The private key file " + privateKeyFile + " cannot be read.");
-  const std::string key((std::istreambuf_iterator<char>(keyIn)), std::istreambuf_iterator<char>());
+  const std::optional<std::string> key = ReadConfigFileBytes(privateKeyFile);
+  if (!key) throw std::runtime_error("The private key file " + privateKeyFile + " cannot be read.");
   const std::optional<std::string> list = ReadConfigFileBytes(listFile);
   if (!list) throw std::runtime_error("There is no " + listFile + " to sign.");
-  WriteFileReplacing(listFile + kConfigSignatureSuffix, SignEcdsa(key, *list));
+  WriteFileReplacing(listFile + kConfigSignatureSuffix, SignEcdsa(*key, *list));
 }
 
 TConfigSignatureDownload::TConfigSignatureDownload(std::string publicKeyPem, std::string listFile)
@@ -115,7 +109,7 @@ void TConfigSignatureDownload::Finish() {
   // old signature is replaced the same way on every system.
   try {
     std::string why;
-    const std::optional<std::string> signature = ReadSmallFile(fNewSignatureFile, why);
+    const std::optional<std::string> signature = ReadSignatureFile(fNewSignatureFile, why);
     const std::optional<std::string> list = ReadConfigFileBytes(fListFile);
     if (signature && list && VerifyEcdsaSignature(fKey, *list, *signature).empty())
       WriteFileReplacing(fListFile + kConfigSignatureSuffix, *signature);
