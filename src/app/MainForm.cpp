@@ -172,11 +172,19 @@ void TMainForm::FormActivate() {
       DownloadConfigFile(false);
     }
     ReloadConfig();
-  } else if (handler->IsKeyAvailable("WriteConfig", "")) {
-    TRemoteSupportConfig config("");
-    config.CreateDummyConfig();
-    SaveConfig(config);
-    fView.ShowMessage("Config written");
+  } else {
+    // The maker's publishing mode: write the built-in list, sign the list in
+    // the working folder, or both in that order.
+    if (handler->IsKeyAvailable("WriteConfig", "")) {
+      TRemoteSupportConfig config("");
+      config.CreateDummyConfig();
+      SaveConfig(config);
+      fView.ShowMessage("Config written");
+    }
+    if (handler->IsKeyAvailable("SignConfig", "")) {
+      SignConfigFile(handler->GetValueAsStr("SignConfig", ""), kConfigFileName);
+      fView.ShowMessage(std::string("Config signed: ") + kConfigFileName + kConfigSignatureSuffix);
+    }
   }
   handler.reset();
 
@@ -225,13 +233,41 @@ void TMainForm::DownloadConfigFile(bool force) {
   // (the download replaces it only on success), so a failed attempt does not
   // cost the user the list they had.
   if (force || !FileExists(kConfigFileName)) {
-    DownloadFile(fOptions.DownloadBaseUrl + "/" + kConfigFileName, kConfigFileName);
+    const std::string url = fOptions.DownloadBaseUrl + "/" + kConfigFileName;
+    if (fOptions.ConfigPublicKey.empty()) {
+      DownloadFile(url, kConfigFileName);
+      return;
+    }
+    TConfigSignatureDownload signature(fOptions.ConfigPublicKey, kConfigFileName);
+    signature.FetchSignature(url, fView.IsChecked(TControlId::cbUseProxy), fView.ProxyText(), {});
+    DownloadFile(url, kConfigFileName,
+                 [&signature](const std::string& file) { return signature.Check(file); });
+    signature.Finish();
   }
 }
 
 void TMainForm::LoadConfig() {
   const bool fileExists = FileExists(kConfigFileName);
-  std::optional<TRemoteSupportConfig> read = ReadConfigFile(kConfigFileName);
+  std::optional<TRemoteSupportConfig> read;
+  if (fOptions.ConfigPublicKey.empty() || !fileExists) {
+    read = ReadConfigFile(kConfigFileName);
+  } else {
+    // The bytes checked are the bytes parsed.
+    const std::optional<std::string> bytes = ReadConfigFileBytes(kConfigFileName);
+    const std::string why = bytes
+                                ? VerifyConfigSignature(fOptions.ConfigPublicKey, *bytes,
+                                                        std::string(kConfigFileName) + kConfigSignatureSuffix)
+                                : std::string("the file has gone");
+    if (!why.empty()) {
+      LogConfigRefusal(kConfigFileName, why);
+      RSConfig.reset();
+      fView.ClearOptions();
+      fView.SetOptionText("");
+      fView.ShowMessage(kConfigNotSignedMessage);
+      return;
+    }
+    read = ReadConfigFromBytes(*bytes);
+  }
   RSConfig = read ? std::make_unique<TRemoteSupportConfig>(std::move(*read)) : nullptr;
 
   fView.ClearOptions();
@@ -264,15 +300,19 @@ void TMainForm::ReloadConfig() {
 
 void TMainForm::SaveConfig(const TRemoteSupportConfig& config) { WriteConfigFile(kConfigFileName, config); }
 
-void TMainForm::DownloadFile(const std::string& url, const std::string& savepath) {
+void TMainForm::DownloadFile(const std::string& url, const std::string& savepath,
+                             const std::function<std::string(const std::string&)>& check) {
   TViewMessages messages(fView);
   const std::string file = std::filesystem::path(savepath).filename().string();
   fLastProgress = {};
   fLastProgressBytes = 0;
+  TDownloadHooks hooks;
+  hooks.Progress = [this, &file](std::uint64_t received, std::optional<std::uint64_t> total) {
+    ReportProgress(file, received, total);
+  };
+  hooks.Check = check;
   orvane::DownloadFile(url, savepath, fView.IsChecked(TControlId::cbUseProxy), fView.ProxyText(), messages,
-                       [this, &file](std::uint64_t received, std::optional<std::uint64_t> total) {
-                         ReportProgress(file, received, total);
-                       });
+                       hooks);
 }
 
 void TMainForm::ReportProgress(const std::string& file, std::uint64_t received,

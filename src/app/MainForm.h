@@ -9,12 +9,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "OrvaneBuildConfig.h"
+#include "app/ConfigSignature.h"
 #include "app/Shortcuts.h"
 
 namespace orvane {
@@ -130,6 +132,9 @@ struct TMainFormOptions {
   std::optional<std::vector<std::string>> Arguments;
   // Process and shell services; null: the real ones.
   ILaunchSystem* LaunchSystem = nullptr;
+  // PEM public key whose signature an option list must carry; empty: lists
+  // are used unsigned.
+  std::string ConfigPublicKey = BuiltInConfigPublicKey();
 };
 
 // Told when a loaded file offers nothing to choose from.
@@ -173,8 +178,10 @@ class TMainForm {
   void ReloadConfig();
   void SaveConfig(const TRemoteSupportConfig& config);
   // Downloads url into savepath using the window's proxy settings; reports
-  // failures to the user itself and writes the file only on success.
-  void DownloadFile(const std::string& url, const std::string& savepath);
+  // failures to the user itself and writes the file only on success (and,
+  // with a check, only when the check accepts the new file).
+  void DownloadFile(const std::string& url, const std::string& savepath,
+                    const std::function<std::string(const std::string&)>& check = {});
 
   // Sets the four TeamViewer flags below (and collapses the window).
   void CheckTeamViewerVersion();
