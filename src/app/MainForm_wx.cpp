@@ -3,6 +3,7 @@
 #include <wx/app.h>
 #include <wx/bmpbndl.h>
 #include <wx/bmpbuttn.h>
+#include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/msgdlg.h>
@@ -112,6 +113,15 @@ class TMainFrame::TView : public IMainFormView {
     f.btnDownload->Enable(enabled);
     f.btnInstallShortcut->Enable(enabled);
   }
+  void SetCancelVisible(bool visible) override {
+    if (visible) f.PlaceCancelButton();
+    f.btnCancelDownload->Show(visible);
+    // The pressed button is switched off meanwhile and loses the focus;
+    // Cancel takes it, so that the keyboard still reaches the window
+    // (Escape, or Space on the button).
+    const wxWindow* focus = wxWindow::FindFocus();
+    if (visible && (!focus || !focus->IsEnabled())) f.btnCancelDownload->SetFocus();
+  }
 
  private:
   TMainFrame& f;
@@ -146,6 +156,10 @@ TMainFrame::~TMainFrame() {
 void TMainFrame::CreateControls() {
   wxStatusBar* stat1 = CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP, wxID_ANY, "stat1");
   stat1->SetFieldsCount(1);
+  // Shown over the right end of the status bar while a download runs.
+  btnCancelDownload = new wxButton(stat1, wxID_ANY, "Cancel", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT,
+                                   wxDefaultValidator, "btnCancelDownload");
+  btnCancelDownload->Hide();
 
   pnlMain = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, "pnlMain");
 
@@ -317,6 +331,12 @@ void TMainFrame::BindEvents() {
   Bind(wxEVT_TIMER, &TMainFrame::OnHoverTimer, this, fHoverTimer.GetId());
   fHoverTimer.Start(kHoverPollMs);
 
+  btnCancelDownload->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { fForm->CancelDownload(); });
+  GetStatusBar()->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+    PlaceCancelButton();
+    event.Skip();
+  });
+  Bind(wxEVT_CHAR_HOOK, &TMainFrame::OnCharHook, this);
   Bind(wxEVT_CLOSE_WINDOW, &TMainFrame::OnClose, this);
   Bind(wxEVT_ACTIVATE, &TMainFrame::OnActivate, this);
   // Measured again once on screen, where GTK knows the controls' real sizes.
@@ -349,11 +369,29 @@ void TMainFrame::OnHoverTimer(wxTimerEvent&) {
   if (fHovered) fForm->ControlMouseEnter(*fHovered);
 }
 
+void TMainFrame::PlaceCancelButton() {
+  const wxSize bar = GetStatusBar()->GetClientSize();
+  const wxSize best = btnCancelDownload->GetBestSize();
+  const int height = std::min(best.y, bar.y);
+  btnCancelDownload->SetSize(bar.x - best.x - FromDIP(2), (bar.y - height) / 2, best.x, height);
+}
+
+void TMainFrame::OnCharHook(wxKeyEvent& event) {
+  // Escape gives up on a running download; otherwise keys go their way.
+  if (event.GetKeyCode() == WXK_ESCAPE && fForm->IsDownloading()) {
+    fForm->CancelDownload();
+    return;
+  }
+  event.Skip();
+}
+
 void TMainFrame::OnClose(wxCloseEvent& event) {
   // A handler still on the stack uses this window: close once it is done.
+  // A download it runs is cancelled, so that this is soon.
   if (fForm->IsBusy() && event.CanVeto()) {
     event.Veto();
     fClosePending = true;
+    fForm->CancelDownload();
     return;
   }
   event.Skip();
