@@ -319,7 +319,7 @@ TDownloadResult TMainForm::DownloadFile(const std::string& url, const std::strin
   // cancel flag.
   extra.Pump = [this] { fView.ProcessPendingEvents(); };
   extra.Cancel = &fCancel;
-  fCancel.Reset();
+  if (!fClosing) fCancel.Reset();
   TDownloadResult result = TDownloadResult::Failed;
   {
     const TDownloadScope running(fView, fDownloading);
@@ -333,6 +333,11 @@ TDownloadResult TMainForm::DownloadFile(const std::string& url, const std::strin
 
 void TMainForm::CancelDownload() {
   if (fDownloading) fCancel.Cancel();
+}
+
+void TMainForm::CancelForClose() {
+  fClosing = true;
+  fCancel.Cancel();
 }
 
 void TMainForm::ReportProgress(const std::string& file, std::uint64_t received,

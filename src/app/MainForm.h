@@ -161,6 +161,9 @@ class TMainForm {
   // window): it ends soon, writes nothing and keeps the old file. Without a
   // running download nothing happens.
   void CancelDownload();
+  // The window is about to close once the running handler returns: its
+  // download, and any it would start after, are cancelled.
+  void CancelForClose();
 
   // The handlers; they throw on failure (callers above show the error).
   void FormCreate();
@@ -216,6 +219,7 @@ class TMainForm {
   bool fActivated = false;
   bool fActivationPending = false;
   bool fDownloading = false;
+  bool fClosing = false;
   TDownloadCancel fCancel;
   std::chrono::steady_clock::time_point fLastProgress{};
   std::uint64_t fLastProgressBytes = 0;

@@ -387,11 +387,12 @@ void TMainFrame::OnCharHook(wxKeyEvent& event) {
 
 void TMainFrame::OnClose(wxCloseEvent& event) {
   // A handler still on the stack uses this window: close once it is done.
-  // A download it runs is cancelled, so that this is soon.
+  // Its download is cancelled (and any it would start next), so that this
+  // is soon.
   if (fForm->IsBusy() && event.CanVeto()) {
     event.Veto();
     fClosePending = true;
-    fForm->CancelDownload();
+    fForm->CancelForClose();
     return;
   }
   event.Skip();
