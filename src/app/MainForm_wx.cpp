@@ -114,7 +114,16 @@ class TMainFrame::TView : public IMainFormView {
     f.btnInstallShortcut->Enable(enabled);
   }
   void SetCancelVisible(bool visible) override {
-    if (visible) f.PlaceCancelButton();
+    // The button gets a panel of its own beside the status text, so that a
+    // long progress text is not hidden under it.
+    wxStatusBar* bar = f.GetStatusBar();
+    if (visible) {
+      const int widths[] = {-1, f.btnCancelDownload->GetBestSize().x + f.FromDIP(8)};
+      bar->SetFieldsCount(2, widths);
+      f.PlaceCancelButton();
+    } else {
+      bar->SetFieldsCount(1);
+    }
     f.btnCancelDownload->Show(visible);
     // The pressed button is switched off meanwhile and loses the focus;
     // Cancel takes it, so that the keyboard still reaches the window
@@ -156,7 +165,8 @@ TMainFrame::~TMainFrame() {
 void TMainFrame::CreateControls() {
   wxStatusBar* stat1 = CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP, wxID_ANY, "stat1");
   stat1->SetFieldsCount(1);
-  // Shown over the right end of the status bar while a download runs.
+  // Shown in a second panel at the right end of the status bar while a
+  // download runs.
   btnCancelDownload = new wxButton(stat1, wxID_ANY, "Cancel", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT,
                                    wxDefaultValidator, "btnCancelDownload");
   btnCancelDownload->Hide();
@@ -370,10 +380,13 @@ void TMainFrame::OnHoverTimer(wxTimerEvent&) {
 }
 
 void TMainFrame::PlaceCancelButton() {
-  const wxSize bar = GetStatusBar()->GetClientSize();
+  wxStatusBar* bar = GetStatusBar();
+  wxRect field;
+  if (bar->GetFieldsCount() < 2 || !bar->GetFieldRect(1, field)) return;
   const wxSize best = btnCancelDownload->GetBestSize();
-  const int height = std::min(best.y, bar.y);
-  btnCancelDownload->SetSize(bar.x - best.x - FromDIP(2), (bar.y - height) / 2, best.x, height);
+  const int height = std::min(best.y, bar->GetClientSize().y);
+  btnCancelDownload->SetSize(field.x + (field.width - best.x) / 2, (bar->GetClientSize().y - height) / 2,
+                             best.x, height);
 }
 
 void TMainFrame::OnCharHook(wxKeyEvent& event) {

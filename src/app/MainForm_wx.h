@@ -59,7 +59,7 @@ class TMainFrame : public wxFrame {
   void OnClose(wxCloseEvent& event);
   void OnActivate(wxActivateEvent& event);
   void OnCharHook(wxKeyEvent& event);
-  // Keeps the Cancel button at the right end of the status bar.
+  // Keeps the Cancel button in its status bar panel.
   void PlaceCancelButton();
 
   std::unique_ptr<TView> fView;
