@@ -2,7 +2,8 @@
 // program with the assistant window's controls (logo and icons from the same
 // SVG pictures, caption, three icon buttons, option box, three check boxes,
 // the proxy group with its label and edit, a status bar) in the same sizer
-// arrangement, shown at once. Nothing else: no logger, no settings, no
+// arrangement and the same state ("Auto Close When Done" ticked), shown at
+// once. Nothing else: no logger, no settings, no
 // option list.
 #include <wx/app.h>
 #include <wx/bmpbndl.h>
@@ -43,6 +44,7 @@ class RefApp : public wxApp {
     auto* options = new wxComboBox(panel, wxID_ANY, "cbVersion");
     auto* useProxy = new wxCheckBox(panel, wxID_ANY, "Use Proxy");
     auto* autoClose = new wxCheckBox(panel, wxID_ANY, "Auto Close When Done");
+    autoClose->SetValue(true);  // ticked, as in the assistant: the tick is a picture GTK loads
     auto* group = new wxStaticBox(panel, wxID_ANY, "Internet Settings");
     auto* wpad = new wxCheckBox(group, wxID_ANY, "Auto Config Proxy (WPAD)");
     auto* label = new wxStaticText(group, wxID_ANY, "Proxy Server Address (IP:Port)");
