@@ -3,9 +3,11 @@
 # there is no display):
 #  - window_stall: a download from a loopback server that stalls after the
 #    first bytes. The largest gap between two events the window handled
-#    (a 5 ms timer), against a goal of 100 ms, and the time from Escape to
+#    (a 5 ms timer), against a goal of 100 ms, and the time from Escape (at
+#    a random moment 3 to 4 s in) to
 #    the end of the transfer (the server sees the hang-up), against 200 ms.
-#    Best of three runs; ratio = measured/goal, the larger of the two.
+#    Both are bounds, so the worst of three runs counts; ratio =
+#    measured/goal, the larger of the two.
 #  - window_start: the program started without arguments in a folder that
 #    holds its option list, against a minimal wx program with the same
 #    controls (bench_window_ref_wx): time from the start to the window being
@@ -17,15 +19,15 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
-best_gap=
-best_cancel=
+worst_gap=0
+worst_cancel=0
 for run in 1 2 3; do
   read -r gap cancel outcome < <(cd "$BENCH_TMP" && "$BENCH_BIN/bench_window_wx" stall 2>/dev/null)
   [ "$outcome" = cancelled ] || { echo "window_stall: Escape did not cancel the download ($outcome)" >&2; exit 1; }
-  best_gap=$(awk -v a="$gap" -v b="${best_gap:-$gap}" 'BEGIN { print (a < b ? a : b) }')
-  best_cancel=$(awk -v a="$cancel" -v b="${best_cancel:-$cancel}" 'BEGIN { print (a < b ? a : b) }')
+  worst_gap=$(awk -v a="$gap" -v b="$worst_gap" 'BEGIN { print (a > b ? a : b) }')
+  worst_cancel=$(awk -v a="$cancel" -v b="$worst_cancel" 'BEGIN { print (a > b ? a : b) }')
 done
-awk -v g="$best_gap" -v c="$best_cancel" 'BEGIN {
+awk -v g="$worst_gap" -v c="$worst_cancel" 'BEGIN {
   gr = g / 100; cr = c / 200
   printf "window_stall: largest event gap %.0f ms (goal 100) gap_ratio=%.2f, Escape to end %.0f ms (goal 200) cancel_ratio=%.2f ratio=%.2f\n", g, gr, c, cr, (gr > cr ? gr : cr)
 }'

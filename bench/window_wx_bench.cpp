@@ -2,8 +2,8 @@
 //   bench_window_wx stall               the window downloads from a loopback
 //                                       server that sends the headers and a
 //                                       few bytes, then nothing; a timer ticks
-//                                       every 5 ms meanwhile, and after 3 s a
-//                                       second thread presses Escape. Prints
+//                                       every 5 ms meanwhile, and 3 to 4 s in
+//                                       a second thread presses Escape. Prints
 //                                       "<largest gap between two handled
 //                                       ticks, ms> <Escape to the end of the
 //                                       transfer as the server sees it, ms>
@@ -22,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -122,8 +123,12 @@ class StallApp : public wxApp {
     ticker_.Start(5);
     // Escape comes from outside the GUI thread, at a moment that has nothing
     // to do with the window's own rhythm.
-    std::thread presser([this] {
-      std::this_thread::sleep_for(std::chrono::seconds(3));
+    // 3 to 4 s in, at a random moment: a fixed delay could fall into the
+    // same phase of the window's rhythm in every run.
+    std::random_device random;
+    const auto delay = std::chrono::milliseconds(3000 + random() % 1000);
+    std::thread presser([this, delay] {
+      std::this_thread::sleep_for(delay);
       escapeAt_ = Clock::now();
       auto* key = new wxKeyEvent(wxEVT_CHAR_HOOK);
       key->m_keyCode = WXK_ESCAPE;
