@@ -6,10 +6,14 @@
 // shell. Errors are raised and end the press; the guarded runner shows them.
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "app/MainForm.h"
@@ -25,6 +29,9 @@ constexpr char kTeamViewerOption[] = "teamviewer";
 constexpr char kTeamViewerProcess[] = "TeamViewer.exe";
 constexpr char kQuickSupportFile[] = "TeamViewerQS.exe";
 constexpr char kCheckIntegrityStatus[] = "Check File Integriy. This will take some time...";
+constexpr char kNothingStartedStatus[] = "Download failed, nothing started";
+constexpr char kWebPageHint[] =
+    "The server sent a web page instead of the program. A proxy or a sign-in page may be in the way.";
 
 // The three Remotely workflows differ only in these texts and choices.
 struct TRemotelyWorkflow {
@@ -94,11 +101,46 @@ bool FileExists(const std::string& path) {
   return std::filesystem::exists(PathOf(path), ec) && !std::filesystem::is_directory(PathOf(path), ec);
 }
 
-// A file that cannot be removed (locked, no right) stays; the download then
-// replaces it or reports why it could not.
-void DeleteIfExists(const std::string& path) {
-  std::error_code ec;
-  if (FileExists(path)) std::filesystem::remove(PathOf(path), ec);
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+// A download whose bytes fail the checksum is often no program at all but
+// the page of a proxy or a network's sign-in: the server called it text or
+// HTML, or it starts like markup.
+bool IsWebPage(const std::string& contentType, const std::string& path) {
+  const std::string type = Lower(contentType);
+  if (type.rfind("text/", 0) == 0 || type.rfind("application/xhtml", 0) == 0) return true;
+  std::ifstream in(PathOf(path), std::ios::binary);
+  std::string head(512, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  std::string_view rest(head);
+  if (rest.substr(0, 3) == "\xEF\xBB\xBF") rest.remove_prefix(3);
+  while (!rest.empty() && std::isspace(static_cast<unsigned char>(rest.front()))) rest.remove_prefix(1);
+  const std::string start = Lower(rest.substr(0, 9));
+  return start.rfind("<!doctype", 0) == 0 || start.rfind("<html", 0) == 0 || start.rfind("<?xml", 0) == 0;
+}
+
+// The checksum error of a fresh download, with a word on what probably came
+// instead when that was a web page.
+std::string ChecksumError(std::string message, const std::string& contentType, const std::string& path) {
+  if (IsWebPage(contentType, path)) message += std::string("\r\n") + kWebPageHint;
+  return message;
+}
+
+// Downloads the tool. False when nothing came: the status bar then says why
+// (a failure was also told in a box; a cancel was the user's own).
+bool FetchTool(TMainForm& form, const std::string& url, const std::string& path, std::string& contentType) {
+  TDownloadHooks hooks;
+  hooks.ContentType = &contentType;
+  const TDownloadResult result = form.DownloadFile(url, path, std::move(hooks));
+  if (result == TDownloadResult::Failed) form.ShowStatus(kNothingStartedStatus, kStatusDelayMs);
+  if (result != TDownloadResult::Done) DebugFmt("Download of %s did not complete - nothing to start", path);
+  return result == TDownloadResult::Done;
 }
 
 // The option of that name, copied: the workflow lets window messages through
@@ -139,13 +181,15 @@ bool RunTeamViewer(TMainForm& form, const std::string& programFolder) {
   if ((!FileExists(startPath) && form.needDownloadTeamViewer) || form.forceDownloadTeamviewer) {
     Debug("Need to download Teamviewer");
     form.ShowStatus("Downloading Teamviewer from Orvane", kStatusDelayMs);
-    DeleteIfExists(startPath);
-    form.DownloadFile(option.url(), startPath);
+    // The present file stays until a new one has arrived: a download that
+    // fails or is cancelled ends the press before anything is stopped or
+    // started, and leaves the file as it was.
+    std::string contentType;
+    if (!FetchTool(form, option.url(), startPath, contentType)) return false;
     Debug("Finished download");
-    // A failed download leaves no file; hashing it then raises and ends the
-    // press before anything is stopped or started.
     if (GetFileSHA256(startPath) != option.sha256())
-      throw std::runtime_error("Hash of downloaded Executable does not match the original file!");
+      throw std::runtime_error(ChecksumError(
+          "Hash of downloaded Executable does not match the original file!", contentType, startPath));
     Debug("Checksum test passed - continue");
     form.ShowStatus("Download Successful", kStatusDelayMs);
   }
@@ -169,8 +213,8 @@ bool RunTeamViewer(TMainForm& form, const std::string& programFolder) {
   return true;
 }
 
-// False when the download failed: the download has told the user why, and
-// there is nothing to start.
+// False when the download failed or was cancelled: there is nothing to
+// start.
 bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemotelyWorkflow& workflow) {
   const TRemoteSupportItem option = RequireOption(form, workflow.OptionName);
   const std::string fileName = workflow.FileName;
@@ -188,22 +232,19 @@ bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemot
   }
 
   if (!FileExists(fileName) || redownload) {
-    DeleteIfExists(fileName);
+    // The present file stays until a new one has arrived (see RunTeamViewer).
     if (workflow.DownloadStatus) form.ShowStatus(workflow.DownloadStatus, kStatusDelayMs);
-    form.DownloadFile(option.url(), fileName);
+    std::string contentType;
+    if (!FetchTool(form, option.url(), fileName, contentType)) return false;
     form.ShowStatus("Download finished", kStatusDelayMs);
-    if (!FileExists(fileName)) {
-      DebugFmt("Download of %s failed - nothing to start", fileName);
-      form.ShowStatus("Download failed, nothing started", kStatusDelayMs);
-      return false;
-    }
     form.ShowStatus(kCheckIntegrityStatus, kStatusDelayMs);
     const std::string actual = GetFileSHA256(fileName);
     if (actual != option.sha256()) {
       form.ShowStatus("Checksum invalid, give up...", kStatusDelayMs);
-      throw std::runtime_error(
+      throw std::runtime_error(ChecksumError(
           fmt::format("Download not successful, checksum invalid!\r\nExp SHA256: {} \r\nAct SHA256: {}",
-                      option.sha256(), actual));
+                      option.sha256(), actual),
+          contentType, fileName));
     }
   }
 
@@ -216,11 +257,24 @@ bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemot
   return true;
 }
 
+// What to tell the user when the option box names nothing that can be
+// started: the box may still show its design-time text after a list that
+// could not be loaded, or a typed name.
+std::string NoWorkflowMessage(const TRemoteSupportConfig* config, const std::string& name) {
+  if (!config || config->NumberOfLinks() == 0)
+    return "No remote support options are loaded, so nothing can be started.\r\n"
+           "Press the download button to fetch the option list again.";
+  if (name.empty()) return "No remote support option is chosen.\r\nPlease choose one from the list.";
+  return fmt::format(
+      "\"{}\" is not a remote support option this assistant can start.\r\nPlease choose one from the list.",
+      name);
+}
+
 }  // namespace
 
 void TMainForm::btnShutdownClick() {
   // The box's text as shown or typed, compared exactly. A text that is none
-  // of the four names runs no workflow; the auto-close below still applies.
+  // of the four names starts nothing and says so; the window stays open.
   const std::string name = fView.OptionText();
   const std::string programFolder = fLaunch->GetProgramFolder();
   DebugFmt("Current Folder: %s", programFolder);
@@ -236,6 +290,8 @@ void TMainForm::btnShutdownClick() {
     completed = RunRemotely(*this, programFolder, kRemotelyInstall);
   } else {
     DebugFmt("No workflow for option \"%s\"", name);
+    fView.ShowMessage(NoWorkflowMessage(RSConfig.get(), name));
+    completed = false;
   }
 
   if (completed && fView.IsChecked(TControlId::cbAutoClose)) fView.Close();

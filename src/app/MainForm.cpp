@@ -35,6 +35,39 @@ std::string SizeText(std::uint64_t bytes, std::uint64_t unitOf) {
 
 std::string UnitText(std::uint64_t unitOf) { return unitOf >= 1024 * 1024 ? "MB" : "kB"; }
 
+// A downloaded option list replaces the present one only when it reads as
+// one: a proxy or a network's sign-in page that answers in the server's place
+// with status 200 must not cost the user a working list.
+std::string CheckOptionList(const std::string& newFile, bool listPresent) {
+  try {
+    const std::optional<TRemoteSupportConfig> config = ReadConfigFile(newFile);
+    if (config && config->HasOptionList()) return {};
+  } catch (const EConvertError&) {
+  }
+  std::string reason = kNotAnOptionListMessage;
+  if (listPresent) reason += std::string("\r\n") + kListKeptMessage;
+  return reason;
+}
+
+// Marks a download as running for as long as it is in scope.
+class TDownloadScope {
+ public:
+  TDownloadScope(IMainFormView& view, bool& downloading) : fView(view), fDownloading(downloading) {
+    fDownloading = true;
+    fView.SetCancelVisible(true);
+  }
+  ~TDownloadScope() {
+    fDownloading = false;
+    fView.SetCancelVisible(false);
+  }
+  TDownloadScope(const TDownloadScope&) = delete;
+  TDownloadScope& operator=(const TDownloadScope&) = delete;
+
+ private:
+  IMainFormView& fView;
+  bool& fDownloading;
+};
+
 // The download's message boxes go to the window.
 class TViewMessages : public IDownloadMessages {
  public:
@@ -195,7 +228,12 @@ void TMainForm::btnDownloadClick() {
   ShowStatus("Force Download Configuration File", kStatusDelayMs);
   if (fView.Confirm("Is the PC connected to the internet and if needed the Proxy Server configured?\r\n"
                     "Press OK to continue, Cancel to abort")) {
-    DownloadConfigFile(true);
+    // A download that did not complete left the file as it was; reloading
+    // it would only reset the user's choice.
+    const TDownloadResult result = DownloadConfigFile(true);
+    if (result == TDownloadResult::Failed)
+      ShowStatus("Download failed, the list was not changed", kStatusDelayMs);
+    if (result != TDownloadResult::Done) return;
     ShowStatus("Reload Config", kStatusDelayMs);
     ReloadConfig();
     ShowStatus("Configuration reloaded", kStatusDelayMs);
@@ -228,22 +266,42 @@ void TMainForm::ShowStatus(const std::string& text, int delayMs) {
   }
 }
 
-void TMainForm::DownloadConfigFile(bool force) {
+TDownloadResult TMainForm::DownloadConfigFile(bool force) {
   // A forced download keeps the present file until a new one has arrived
-  // (the download replaces it only on success), so a failed attempt does not
-  // cost the user the list they had.
-  if (force || !FileExists(kConfigFileName)) {
-    const std::string url = fOptions.DownloadBaseUrl + "/" + kConfigFileName;
-    if (fOptions.ConfigPublicKey.empty()) {
-      DownloadFile(url, kConfigFileName);
-      return;
-    }
-    TConfigSignatureDownload signature(fOptions.ConfigPublicKey, kConfigFileName);
-    signature.FetchSignature(url, fView.IsChecked(TControlId::cbUseProxy), fView.ProxyText(), {});
-    DownloadFile(url, kConfigFileName,
-                 [&signature](const std::string& file) { return signature.Check(file); });
-    signature.Finish();
+  // (the download replaces it only on success, and only with a file that
+  // reads as an option list), so a failed attempt does not cost the user the
+  // list they had.
+  const bool present = FileExists(kConfigFileName);
+  if (!force && present) return TDownloadResult::Done;
+  const std::string url = fOptions.DownloadBaseUrl + "/" + kConfigFileName;
+  TDownloadHooks hooks;
+  if (fOptions.ConfigPublicKey.empty()) {
+    hooks.Check = [present](const std::string& newFile) { return CheckOptionList(newFile, present); };
+    return DownloadFile(url, kConfigFileName, std::move(hooks));
   }
+  // A signed list: its signature comes first, quietly and cancellable like
+  // any download; the list's check then tests the signature before the
+  // content.
+  TConfigSignatureDownload signature(fOptions.ConfigPublicKey, kConfigFileName);
+  if (!fClosing) fCancel.Reset();
+  {
+    const TDownloadScope running(fView, fDownloading);
+    TDownloadHooks quiet;
+    quiet.Pump = [this] { fView.ProcessPendingEvents(); };
+    quiet.Cancel = &fCancel;
+    signature.FetchSignature(url, fView.IsChecked(TControlId::cbUseProxy), fView.ProxyText(), quiet);
+  }
+  if (fCancel.Cancelled()) {
+    ShowStatus(kDownloadCancelledStatus, kStatusDelayMs);
+    return TDownloadResult::Cancelled;
+  }
+  hooks.Check = [&signature, present](const std::string& newFile) {
+    std::string why = signature.Check(newFile);
+    return why.empty() ? CheckOptionList(newFile, present) : why;
+  };
+  const TDownloadResult result = DownloadFile(url, kConfigFileName, std::move(hooks));
+  signature.Finish();
+  return result;
 }
 
 void TMainForm::LoadConfig() {
@@ -300,19 +358,39 @@ void TMainForm::ReloadConfig() {
 
 void TMainForm::SaveConfig(const TRemoteSupportConfig& config) { WriteConfigFile(kConfigFileName, config); }
 
-void TMainForm::DownloadFile(const std::string& url, const std::string& savepath,
-                             const std::function<std::string(const std::string&)>& check) {
+TDownloadResult TMainForm::DownloadFile(const std::string& url, const std::string& savepath,
+                                        TDownloadHooks extra) {
   TViewMessages messages(fView);
   const std::string file = std::filesystem::path(savepath).filename().string();
   fLastProgress = {};
   fLastProgressBytes = 0;
-  TDownloadHooks hooks;
-  hooks.Progress = [this, &file](std::uint64_t received, std::optional<std::uint64_t> total) {
+  extra.Progress = [this, &file](std::uint64_t received, std::optional<std::uint64_t> total) {
     ReportProgress(file, received, total);
   };
-  hooks.Check = check;
-  orvane::DownloadFile(url, savepath, fView.IsChecked(TControlId::cbUseProxy), fView.ProxyText(), messages,
-                       hooks);
+  // The window stays alive during the transfer: it repaints and handles
+  // input, among it Escape, the Cancel button and closing, which set the
+  // cancel flag.
+  extra.Pump = [this] { fView.ProcessPendingEvents(); };
+  extra.Cancel = &fCancel;
+  if (!fClosing) fCancel.Reset();
+  TDownloadResult result = TDownloadResult::Failed;
+  {
+    const TDownloadScope running(fView, fDownloading);
+    result = orvane::DownloadFile(url, savepath, fView.IsChecked(TControlId::cbUseProxy), fView.ProxyText(),
+                                  messages, extra);
+  }
+  if (result == TDownloadResult::Cancelled) ShowStatus(kDownloadCancelledStatus, kStatusDelayMs);
+  if (result == TDownloadResult::Failed) ShowStatus(kDownloadFailedStatus, kStatusDelayMs);
+  return result;
+}
+
+void TMainForm::CancelDownload() {
+  if (fDownloading) fCancel.Cancel();
+}
+
+void TMainForm::CancelForClose() {
+  fClosing = true;
+  fCancel.Cancel();
 }
 
 void TMainForm::ReportProgress(const std::string& file, std::uint64_t received,
@@ -324,8 +402,8 @@ void TMainForm::ReportProgress(const std::string& file, std::uint64_t received,
   if (!justCompleted && now - fLastProgress < kProgressInterval) return;
   fLastProgress = now;
   fLastProgressBytes = received;
+  // Painted by the download's event pump, which follows.
   fView.SetStatusText(ProgressText(file, received, total));
-  fView.ProcessPendingEvents();
 }
 
 }  // namespace orvane

@@ -18,6 +18,7 @@
 #include "OrvaneBuildConfig.h"
 #include "app/ConfigSignature.h"
 #include "app/Shortcuts.h"
+#include "net/DownloadFile.h"
 
 namespace orvane {
 
@@ -83,6 +84,9 @@ class IMainFormView {
   virtual void Close() = 0;
   // Switches the window's buttons off while a handler runs.
   virtual void SetInputEnabled(bool enabled) = 0;
+  // Shows the way to give up on a download (a Cancel button in the status
+  // area) while one runs, and hides it again.
+  virtual void SetCancelVisible(bool visible) = 0;
 };
 
 // Operating-system services used by the launch workflows, the TeamViewer
@@ -140,6 +144,16 @@ struct TMainFormOptions {
 // Told when a loaded file offers nothing to choose from.
 inline constexpr char kNoOptionsMessage[] = "The configuration file holds no remote support options.";
 
+// Told when a downloaded option list is refused because it is no option list
+// (a proxy's or a network's sign-in page answering in the server's place).
+inline constexpr char kNotAnOptionListMessage[] =
+    "The server did not send an option list but something else, maybe a proxy or a sign-in page.";
+inline constexpr char kListKeptMessage[] = "The present list is kept.";
+
+// Status texts after a download that did not complete.
+inline constexpr char kDownloadCancelledStatus[] = "Download cancelled";
+inline constexpr char kDownloadFailedStatus[] = "Download failed";
+
 // Status text while a download runs: "Downloading <file>: 1.5 of 12.0 MB",
 // or without a known size "Downloading <file>: 1.5 MB" (kB below 1 MB).
 std::string ProgressText(const std::string& file, std::uint64_t received, std::optional<std::uint64_t> total);
@@ -162,6 +176,15 @@ class TMainForm {
   void Activated();
   // True while a guarded handler runs (the window defers closing meanwhile).
   bool IsBusy() const { return fBusy; }
+  // True while DownloadFile runs.
+  bool IsDownloading() const { return fDownloading; }
+  // Gives up on the running download (Escape, the Cancel button, closing the
+  // window): it ends soon, writes nothing and keeps the old file. Without a
+  // running download nothing happens.
+  void CancelDownload();
+  // The window is about to close once the running handler returns: its
+  // download, and any it would start after, are cancelled.
+  void CancelForClose();
 
   // The handlers; they throw on failure (callers above show the error).
   void FormCreate();
@@ -173,15 +196,18 @@ class TMainForm {
   void cbProxyAutoConfigClick();
 
   void ShowStatus(const std::string& text, int delayMs);
-  void DownloadConfigFile(bool force);
+  // Done when the file is new, or when it was present and not forced.
+  TDownloadResult DownloadConfigFile(bool force);
   void LoadConfig();
   void ReloadConfig();
   void SaveConfig(const TRemoteSupportConfig& config);
   // Downloads url into savepath using the window's proxy settings; reports
-  // failures to the user itself and writes the file only on success (and,
-  // with a check, only when the check accepts the new file).
-  void DownloadFile(const std::string& url, const std::string& savepath,
-                    const std::function<std::string(const std::string&)>& check = {});
+  // failures to the user itself and writes the file only on success. The
+  // window handles its events meanwhile and can cancel the transfer. extra
+  // may carry a Check of the new file and a place for its Content-Type;
+  // progress, event pump and cancel flag are the window's own.
+  TDownloadResult DownloadFile(const std::string& url, const std::string& savepath,
+                               TDownloadHooks extra = {});
 
   // Sets the four TeamViewer flags below (and collapses the window).
   void CheckTeamViewerVersion();
@@ -213,6 +239,9 @@ class TMainForm {
   bool fBusy = false;
   bool fActivated = false;
   bool fActivationPending = false;
+  bool fDownloading = false;
+  bool fClosing = false;
+  TDownloadCancel fCancel;
   std::chrono::steady_clock::time_point fLastProgress{};
   std::uint64_t fLastProgressBytes = 0;
 };

@@ -3,6 +3,7 @@
 #include <wx/app.h>
 #include <wx/bmpbndl.h>
 #include <wx/bmpbuttn.h>
+#include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/msgdlg.h>
@@ -112,6 +113,24 @@ class TMainFrame::TView : public IMainFormView {
     f.btnDownload->Enable(enabled);
     f.btnInstallShortcut->Enable(enabled);
   }
+  void SetCancelVisible(bool visible) override {
+    // The button gets a panel of its own beside the status text, so that a
+    // long progress text is not hidden under it.
+    wxStatusBar* bar = f.GetStatusBar();
+    if (visible) {
+      const int widths[] = {-1, f.btnCancelDownload->GetBestSize().x + f.FromDIP(8)};
+      bar->SetFieldsCount(2, widths);
+      f.PlaceCancelButton();
+    } else {
+      bar->SetFieldsCount(1);
+    }
+    f.btnCancelDownload->Show(visible);
+    // The pressed button is switched off meanwhile and loses the focus;
+    // Cancel takes it, so that the keyboard still reaches the window
+    // (Escape, or Space on the button).
+    const wxWindow* focus = wxWindow::FindFocus();
+    if (visible && (!focus || !focus->IsEnabled())) f.btnCancelDownload->SetFocus();
+  }
 
  private:
   TMainFrame& f;
@@ -146,6 +165,11 @@ TMainFrame::~TMainFrame() {
 void TMainFrame::CreateControls() {
   wxStatusBar* stat1 = CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP, wxID_ANY, "stat1");
   stat1->SetFieldsCount(1);
+  // Shown in a second panel at the right end of the status bar while a
+  // download runs.
+  btnCancelDownload = new wxButton(stat1, wxID_ANY, "Cancel", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT,
+                                   wxDefaultValidator, "btnCancelDownload");
+  btnCancelDownload->Hide();
 
   pnlMain = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, "pnlMain");
 
@@ -317,6 +341,12 @@ void TMainFrame::BindEvents() {
   Bind(wxEVT_TIMER, &TMainFrame::OnHoverTimer, this, fHoverTimer.GetId());
   fHoverTimer.Start(kHoverPollMs);
 
+  btnCancelDownload->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { fForm->CancelDownload(); });
+  GetStatusBar()->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+    PlaceCancelButton();
+    event.Skip();
+  });
+  Bind(wxEVT_CHAR_HOOK, &TMainFrame::OnCharHook, this);
   Bind(wxEVT_CLOSE_WINDOW, &TMainFrame::OnClose, this);
   Bind(wxEVT_ACTIVATE, &TMainFrame::OnActivate, this);
   // Measured again once on screen, where GTK knows the controls' real sizes.
@@ -349,11 +379,33 @@ void TMainFrame::OnHoverTimer(wxTimerEvent&) {
   if (fHovered) fForm->ControlMouseEnter(*fHovered);
 }
 
+void TMainFrame::PlaceCancelButton() {
+  wxStatusBar* bar = GetStatusBar();
+  wxRect field;
+  if (bar->GetFieldsCount() < 2 || !bar->GetFieldRect(1, field)) return;
+  const wxSize best = btnCancelDownload->GetBestSize();
+  const int height = std::min(best.y, bar->GetClientSize().y);
+  btnCancelDownload->SetSize(field.x + (field.width - best.x) / 2, (bar->GetClientSize().y - height) / 2,
+                             best.x, height);
+}
+
+void TMainFrame::OnCharHook(wxKeyEvent& event) {
+  // Escape gives up on a running download; otherwise keys go their way.
+  if (event.GetKeyCode() == WXK_ESCAPE && fForm->IsDownloading()) {
+    fForm->CancelDownload();
+    return;
+  }
+  event.Skip();
+}
+
 void TMainFrame::OnClose(wxCloseEvent& event) {
   // A handler still on the stack uses this window: close once it is done.
+  // Its download is cancelled (and any it would start next), so that this
+  // is soon.
   if (fForm->IsBusy() && event.CanVeto()) {
     event.Veto();
     fClosePending = true;
+    fForm->CancelForClose();
     return;
   }
   event.Skip();

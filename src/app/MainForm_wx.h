@@ -14,6 +14,7 @@
 #include "app/MainForm.h"
 
 class wxBitmapButton;
+class wxButton;
 class wxCheckBox;
 class wxComboBox;
 class wxStaticBitmap;
@@ -57,6 +58,9 @@ class TMainFrame : public wxFrame {
   void Forward(F&& call);
   void OnClose(wxCloseEvent& event);
   void OnActivate(wxActivateEvent& event);
+  void OnCharHook(wxKeyEvent& event);
+  // Keeps the Cancel button in its status bar panel.
+  void PlaceCancelButton();
 
   std::unique_ptr<TView> fView;
   std::unique_ptr<TMainForm> fForm;
@@ -83,6 +87,7 @@ class TMainFrame : public wxFrame {
   wxCheckBox* cbProxyAutoConfig = nullptr;
   wxStaticText* lblProxyIP = nullptr;
   wxTextCtrl* edtProxyIP = nullptr;
+  wxButton* btnCancelDownload = nullptr;
 };
 
 }  // namespace orvane

@@ -54,6 +54,9 @@ struct TDownloadHooks {
   // path. A non-empty answer refuses the file: it is dropped, the old file
   // stays, and the answer is shown to the user as the reason.
   std::function<std::string(const std::string& newFilePath)> Check;
+  // When set, receives the Content-Type of the final answer (empty when the
+  // server sent none).
+  std::string* ContentType = nullptr;
 };
 
 // useProxy and proxyEntry are the window's "Use Proxy" box and proxy entry.

@@ -134,7 +134,7 @@ TEST_F(ConfigSignatureTest, RefusedRedownloadKeepsTheOldListAndSignature) {
   EXPECT_EQ(test::ReadFileBytes(dir / kSignatureFile), kSignatureLongR);
   EXPECT_THAT(Files(), ElementsAre(kConfigFileName, kSignatureFile));
   EXPECT_THAT(view.options, ElementsAre("alpha", "beta"));
-  EXPECT_EQ(view.status, "Configuration reloaded");
+  EXPECT_EQ(view.status, "Download failed, the list was not changed");
 
   // A failed download (no server answer for either file) keeps them too.
   server.Serve(std::nullopt, std::nullopt);

@@ -142,7 +142,8 @@ TEST_F(LaunchWorkflows, TeamViewerWorkflow) {
       {"old TeamViewer is brought to the front", 12, Corrupt, Good, 0, false, RunningTeamViewer, ""},
       {"download with a wrong checksum stops everything", 15, Valid, Bad, 1, false, Nothing,
        "Hash of downloaded Executable does not match the original file!"},
-      {"failed download ends the press", 0, Absent, Missing, 1, false, Nothing, kQuickSupport},
+      {"failed download ends the press", 0, Absent, Missing, 1, false, Nothing, ""},
+      {"failed forced download keeps the file and stops nothing", 15, Valid, Missing, 1, false, Nothing, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -150,6 +151,7 @@ TEST_F(LaunchWorkflows, TeamViewerWorkflow) {
     launch.events.clear();
     launch.startedChecksums.clear();
     view.boxes.clear();
+    view.statusHistory.clear();
     view.closed = false;
     if (c.running != 0) RunTeamViewer(c.running);
     fs::remove(dir / kQuickSupport);
@@ -181,6 +183,15 @@ TEST_F(LaunchWorkflows, TeamViewerWorkflow) {
     EXPECT_EQ(view.closed, started);
     if (c.served == Bad) {
       EXPECT_EQ(LocalBytes(kQuickSupport), kCorrupt);  // the downloaded file stays
+    }
+    if (c.served == Missing) {
+      EXPECT_THAT(view.MessageTexts(), ElementsAre("Download Failed with Status Code: 404"));
+      EXPECT_EQ(view.status, "Download failed, nothing started");
+      EXPECT_THAT(view.statusHistory, testing::Not(Contains("Download Successful")));
+      EXPECT_EQ(fs::exists(dir / kQuickSupport), c.local != Absent);
+      if (c.local == Valid) {
+        EXPECT_EQ(LocalBytes(kQuickSupport), Genuine(kQuickSupport));
+      }
     }
   }
 }
@@ -307,24 +318,74 @@ TEST_F(LaunchWorkflows, FailedDownloadStartsNothingAndKeepsTheWindowOpen) {
   EXPECT_THAT(launch.events, IsEmpty());
   EXPECT_FALSE(view.closed);
   EXPECT_EQ(view.status, "Download failed, nothing started");
-  EXPECT_FALSE(fs::exists(dir / kX86));
+  EXPECT_THAT(view.statusHistory, testing::Not(Contains("Download finished")));
+  EXPECT_EQ(LocalBytes(kX86), kCorrupt);  // kept until a new file arrives
+}
+
+TEST_F(LaunchWorkflows, CancelledDownloadKeepsTheOldFileAndStartsNothing) {
+  struct Case {
+    const char* name;
+    const char* file;
+    int running;  // a TeamViewer 15 forces QuickSupport to be fetched afresh
+  };
+  for (const Case& c : {Case{"remotely_x64", kX64, 0}, Case{"teamviewer", kQuickSupport, 15}}) {
+    SCOPED_TRACE(c.name);
+    launch.processes.clear();
+    if (c.running) RunTeamViewer(c.running);
+    test::WriteFileBytes(dir / c.file, kCorrupt);
+    Configure();
+    view = FakeMainFormView{};
+    bool cancelShown = false;
+    // Escape (or the Cancel button) while the transfer lets events through.
+    view.onPump = [&] {
+      if (!view.cancelVisible) return;
+      cancelShown = true;
+      Form().CancelDownload();
+    };
+    Press(c.name);
+
+    EXPECT_TRUE(cancelShown);
+    EXPECT_FALSE(view.cancelVisible);
+    EXPECT_EQ(view.status, "Download cancelled");
+    EXPECT_THAT(view.statusHistory, testing::Not(Contains("Download finished")));
+    EXPECT_THAT(view.boxes, IsEmpty());
+    EXPECT_THAT(launch.events, IsEmpty());  // nothing stopped or started
+    EXPECT_FALSE(view.closed);
+    EXPECT_EQ(LocalBytes(c.file), kCorrupt);
+    for (const auto& entry : fs::directory_iterator(dir.path()))  // no temporary file left
+      EXPECT_THAT(entry.path().filename().string(), testing::AnyOf(kX64, kQuickSupport, kConfigFileName));
+  }
 }
 
 TEST_F(LaunchWorkflows, DownloadWithWrongChecksumIsAnErrorAndKeepsTheFile) {
-  Configure();
-  Publish(kX64, kCorrupt);
+  constexpr char kWebPage[] =
+      "\r\nThe server sent a web page instead of the program. A proxy or a sign-in page may be in the way.";
+  struct Case {
+    const char* served;
+    bool webPage;
+  };
+  for (const Case& c :
+       {Case{kCorrupt, false}, Case{"\r\n  <!DOCTYPE html><html><body>Sign in</body></html>", true},
+        Case{"<HTML><body>Proxy error</body></HTML>", true}, Case{"<?xml version=\"1.0\"?><html/>", true},
+        Case{"MZ<html>", false}}) {
+    SCOPED_TRACE(c.served);
+    fs::remove(dir / kX64);
+    Configure();
+    Publish(kX64, c.served);
+    view = FakeMainFormView{};
 
-  Press("remotely_x64");
+    Press("remotely_x64");
 
-  EXPECT_THAT(BoxTexts(view, FakeMainFormView::BoxKind::Error),
-              ElementsAre("Download not successful, checksum invalid!\r\nExp SHA256: " + GenuineSha(kX64) +
-                          " \r\nAct SHA256: " + Sha(kCorrupt)));
-  EXPECT_THAT(StatusTexts(view), ElementsAre("Downloading Remotely x64 Client", "Download finished",
-                                             kCheckIntegrity, "Checksum invalid, give up..."));
-  EXPECT_THAT(view.MessageTexts(), testing::Not(testing::Contains(kX64StartMessage)));
-  EXPECT_THAT(launch.events, IsEmpty());
-  EXPECT_FALSE(view.closed);
-  EXPECT_EQ(LocalBytes(kX64), kCorrupt);
+    EXPECT_THAT(BoxTexts(view, FakeMainFormView::BoxKind::Error),
+                ElementsAre("Download not successful, checksum invalid!\r\nExp SHA256: " + GenuineSha(kX64) +
+                            " \r\nAct SHA256: " + Sha(c.served) + (c.webPage ? kWebPage : "")));
+    EXPECT_THAT(StatusTexts(view), ElementsAre("Downloading Remotely x64 Client", "Download finished",
+                                               kCheckIntegrity, "Checksum invalid, give up..."));
+    EXPECT_THAT(view.MessageTexts(), testing::Not(testing::Contains(kX64StartMessage)));
+    EXPECT_THAT(launch.events, IsEmpty());
+    EXPECT_FALSE(view.closed);
+    EXPECT_EQ(LocalBytes(kX64), c.served);
+  }
 }
 
 TEST_F(LaunchWorkflows, RemotelyChecksumInOtherLetterCaseDoesNotPass) {
@@ -357,15 +418,27 @@ TEST_F(LaunchWorkflows, FileCheckedInTheWorkingDirectoryIsTheOneStarted) {
 
 // --- names ---
 
-TEST_F(LaunchWorkflows, UnknownNamesRunNothingButAutoCloseStillApplies) {
+TEST_F(LaunchWorkflows, UnknownNamesStartNothingAndSaySo) {
+  const std::string noList =
+      "No remote support options are loaded, so nothing can be started.\r\n"
+      "Press the download button to fetch the option list again.";
+  // The design-time text with no list loaded (the load failed), then typed
+  // names beside a loaded list.
+  Press("cbVersion");
   Configure();
-  for (const char* name : {"TeamViewer", "REMOTELY_X64", "remotely_x64 ", "", "cbVersion"}) {
-    SCOPED_TRACE(name);
-    view.closed = false;
-    Press(name);
-    EXPECT_TRUE(view.closed);
-  }
-  EXPECT_THAT(view.boxes, IsEmpty());
+  for (const char* name : {"TeamViewer", "remotely_x64 ", "", "cbVersion"}) Press(name);
+
+  EXPECT_THAT(
+      view.boxes,
+      ElementsAre(
+          FakeMainFormView::Box{FakeMainFormView::BoxKind::Message, noList},
+          FakeMainFormView::Box{FakeMainFormView::BoxKind::Message,
+                                "\"TeamViewer\" is not a remote support option this assistant "
+                                "can start.\r\nPlease choose one from the list."},
+          testing::Field(&FakeMainFormView::Box::text, StartsWith("\"remotely_x64 \" is not")),
+          testing::Field(&FakeMainFormView::Box::text, StartsWith("No remote support option is chosen.")),
+          testing::Field(&FakeMainFormView::Box::text, StartsWith("\"cbVersion\" is not"))));
+  EXPECT_FALSE(view.closed);  // "Auto Close When Done" is ticked
   EXPECT_THAT(launch.events, IsEmpty());
   EXPECT_EQ(server.RequestCount(), 0u);
   EXPECT_THAT(view.heights, IsEmpty());  // the version check did not run

@@ -105,5 +105,57 @@ TEST(LaunchWorkflowsWindow, RemotelyIsDownloadedStartedAndTheWindowCloses) {
   if (alive) alive->Destroy();
 }
 
+TEST(LaunchWorkflowsWindow, StartWithNothingToStartSaysSoAndStaysOpen) {
+  // The list cannot be fetched at start-up, so the option box keeps its
+  // design-time text; then a list arrives and a typed name is none of it.
+  test::TempDir dir;
+  test::ScopedCwd cwd(dir.path());
+  test::TempDir served;
+  test::LoopbackHttpServer server;
+  server.ServeFolder(served.path());
+  server.Start();
+
+  BoxAnswerer boxes;
+  TMainFormOptions options;
+  options.DownloadBaseUrl = server.Url("");
+  options.Arguments = std::vector<std::string>{(dir / "OrvaneSupport").string()};
+  auto* frame = new TMainFrame(std::move(options));
+  wxWeakRef<wxFrame> alive(frame);
+  frame->Show();
+  frame->Raise();
+  frame->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return boxes.texts.size() == 2; }));  // not found, download failed
+
+  auto* box = dynamic_cast<wxComboBox*>(wxWindow::FindWindowByName("cbVersion", frame));
+  ASSERT_NE(box, nullptr);
+  const auto press = [&](const char* name) {
+    auto* button = dynamic_cast<wxBitmapButton*>(wxWindow::FindWindowByName(name, frame));
+    ASSERT_NE(button, nullptr);
+    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+    click.SetEventObject(button);
+    button->ProcessWindowEvent(click);
+  };
+  EXPECT_EQ(box->GetValue(), "cbVersion");
+  press("btnShutdown");
+
+  std::vector<TRemoteSupportItem> items = {{"remotely_x64", kX64, server.Url("/x64.exe"), "sha", ""}};
+  WriteConfigFile((served / kConfigFileName).string(), TRemoteSupportConfig(std::move(items), 0));
+  press("btnDownload");
+  ASSERT_EQ(box->GetCount(), 1u);
+  box->ChangeValue("Remotely_x64");
+  press("btnShutdown");
+
+  EXPECT_THAT(std::vector<std::string>(boxes.texts.begin() + 2, boxes.texts.end()),
+              testing::ElementsAre("No remote support options are loaded, so nothing can be started.\n"
+                                   "Press the download button to fetch the option list again.",
+                                   testing::_,  // the re-download's question
+                                   "\"Remotely_x64\" is not a remote support option this assistant can "
+                                   "start.\nPlease choose one from the list."));
+  EXPECT_EQ(server.RequestCount(), 2u);  // the list twice, no tool
+  PumpUntil([] { return false; }, 20);
+  EXPECT_TRUE(alive);  // "Auto Close When Done" is ticked, but nothing started
+  if (alive) alive->Destroy();
+}
+
 }  // namespace
 }  // namespace orvane

@@ -149,7 +149,8 @@ TEST_F(MainFormTest, UnparsableConfigShowsTheErrorAndKeepsTheEntries) {
   EXPECT_EQ(form->Config(), nullptr);
   EXPECT_TRUE(view.inputEnabled);
 
-  // From the button: the previous entries and text stay.
+  // From the button: a list that cannot be read never replaces the one
+  // loaded, whose entries and text stay.
   server.Serve(ConfigText(kFour, 2));
   view.boxes.clear();
   form->Click(TControlId::btnDownload);
@@ -157,11 +158,13 @@ TEST_F(MainFormTest, UnparsableConfigShowsTheErrorAndKeepsTheEntries) {
   server.Serve("{\"downloadLinks\":");
   view.boxes.clear();
   form->Click(TControlId::btnDownload);
-  EXPECT_THAT(view.boxes,
-              ElementsAre(Box{BoxKind::Confirm, kConfirm}, Box{BoxKind::Error, kNotAnObjectMessage}));
+  EXPECT_THAT(view.boxes, ElementsAre(Box{BoxKind::Confirm, kConfirm},
+                                      Box{BoxKind::Message,
+                                          std::string(kNotAnOptionListMessage) + "\r\n" + kListKeptMessage}));
   EXPECT_EQ(view.options, kFour);
   EXPECT_EQ(view.optionText, "remotely_x64");
-  EXPECT_EQ(form->Config(), nullptr);
+  ASSERT_NE(form->Config(), nullptr);
+  EXPECT_EQ(form->Config()->NumberOfLinks(), 4);
 }
 
 TEST_F(MainFormTest, ConfigWithoutOptionsSaysSoAndEmptiesTheBox) {
@@ -233,6 +236,57 @@ TEST_F(MainFormTest, FailedForcedDownloadKeepsThePreviousList) {
   EXPECT_EQ(ConfigOnDisk(), ConfigText(kFour, 1));
   EXPECT_EQ(view.options, kFour);
   EXPECT_EQ(view.optionText, "remotely_x86");
+  EXPECT_EQ(view.status, "Download failed, the list was not changed");
+  EXPECT_THAT(view.statusHistory, testing::Not(testing::Contains("Configuration reloaded")));
+}
+
+TEST_F(MainFormTest, WhatIsNoOptionListNeverReplacesTheList) {
+  // A sign-in page or a proxy's answer with status 200, and JSON that holds
+  // no option list.
+  const std::string refused = std::string(kNotAnOptionListMessage) + "\r\n" + kListKeptMessage;
+  for (const char* body : {"<!DOCTYPE html>\n<html><body>Please sign in</body></html>",
+                           "{\"error\":\"authentication required\"}", ""}) {
+    SCOPED_TRACE(body);
+    PutConfig(ConfigText(kFour, 1));
+    view = FakeMainFormView{};
+    Start();
+    server.Serve(body);
+    form->Click(TControlId::btnDownload);
+    EXPECT_THAT(view.boxes, ElementsAre(Box{BoxKind::Confirm, kConfirm}, Box{BoxKind::Message, refused}));
+    EXPECT_EQ(ConfigOnDisk(), ConfigText(kFour, 1));
+    EXPECT_EQ(view.options, kFour);
+    EXPECT_EQ(view.status, "Download failed, the list was not changed");
+  }
+  // The first download saves no such file either.
+  std::filesystem::remove(dir / kConfigFileName);
+  view = FakeMainFormView{};
+  Start();
+  EXPECT_THAT(view.boxes,
+              ElementsAre(Box{BoxKind::Message, kNotFound}, Box{BoxKind::Message, kNotAnOptionListMessage}));
+  EXPECT_FALSE(std::filesystem::exists(dir / kConfigFileName));
+  EXPECT_THAT(view.options, IsEmpty());
+}
+
+TEST_F(MainFormTest, CancelledRedownloadKeepsTheListAndSaysSo) {
+  PutConfig(ConfigText(kFour, 1));
+  Start();
+  server.Serve(ConfigText({"other"}, 0));
+  bool cancelShown = false;
+  view.onPump = [&] {
+    if (!view.cancelVisible) return;
+    cancelShown = true;
+    form->CancelDownload();
+  };
+  form->Click(TControlId::btnDownload);
+  view.onPump = nullptr;
+
+  EXPECT_TRUE(cancelShown);
+  EXPECT_FALSE(view.cancelVisible);
+  EXPECT_FALSE(form->IsDownloading());
+  EXPECT_THAT(view.boxes, ElementsAre(Box{BoxKind::Confirm, kConfirm}));
+  EXPECT_EQ(ConfigOnDisk(), ConfigText(kFour, 1));
+  EXPECT_EQ(view.options, kFour);
+  EXPECT_EQ(view.status, "Download cancelled");
 }
 
 TEST_F(MainFormTest, HintsFollowThePointer) {

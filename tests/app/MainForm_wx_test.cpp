@@ -14,11 +14,13 @@
 #include <wx/statbox.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 #include <wx/weakref.h>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -93,6 +95,44 @@ class MainFrameTest : public testing::Test {
   }
 
   std::string Status() const { return frame->GetStatusBar()->GetStatusText().utf8_string(); }
+
+  void Press(const char* name) {
+    auto* button = Control<wxButton>(frame, name);
+    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+    click.SetEventObject(button);
+    button->ProcessWindowEvent(click);
+  }
+
+  // Re-downloads the list from a server that stalls, with a timer ticking
+  // meanwhile; duringStall runs once on a tick that the window handled
+  // while the transfer hung, after a few such ticks.
+  void RedownloadStalling(const std::function<void()>& duringStall) {
+    server.ServeStalling();
+    const int requestsBefore = server.Requests();
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+      if (!alive || !frame->Form().IsDownloading() || server.Requests() == requestsBefore) return;
+      ++ticksWhileStalled;
+      cancelShown = Control<wxButton>(frame, "btnCancelDownload")->IsShown();
+      if (ticksWhileStalled == 3) duringStall();
+    });
+    timer.Start(20);
+    // Clicked, the button would hold the focus.
+    Control<wxButton>(frame, "btnDownload")->SetFocus();
+    Press("btnDownload");
+    timer.Stop();
+  }
+
+  // Escape typed through the X server, with the pointer on the logo (where
+  // no hint replaces the status text).
+  void TypeEscape() {
+    wxUIActionSimulator keys;
+    keys.MouseMove(Control<wxWindow>(frame, "imgOrvane")->GetScreenRect().GetPosition() + wxPoint(5, 5));
+    keys.Char(WXK_ESCAPE);
+  }
+
+  int ticksWhileStalled = 0;
+  bool cancelShown = false;
 
   // Ticks a check box as a click would.
   void Toggle(const char* name) {
@@ -188,7 +228,8 @@ TEST_F(MainFrameTest, UseProxyShowsTheGroupInATallerWindow) {
 
 TEST_F(MainFrameTest, ClosingWhileAHandlerRunsWaitsForIt) {
   // The window is closed while the re-download asks its question; the
-  // handler finishes on a live window, then the window goes.
+  // handler finishes on a live window, without the download it would start
+  // next (the list stays as it was), then the window goes.
   bool openDuringHandler = false;
   boxes.onEnter = [&] {
     frame->Close();
@@ -202,7 +243,33 @@ TEST_F(MainFrameTest, ClosingWhileAHandlerRunsWaitsForIt) {
   button->ProcessWindowEvent(click);
   EXPECT_TRUE(openDuringHandler);
   EXPECT_TRUE(PumpUntil([&] { return !alive; }));
-  EXPECT_EQ(test::ReadFileBytes(dir / kConfigFileName), test::ConfigText({"teamviewer"}, 0));
+  EXPECT_EQ(test::ReadFileBytes(dir / kConfigFileName), test::ConfigText(test::kFour, 1));
+}
+
+TEST_F(MainFrameTest, EscapeCancelsAStalledDownloadAndKeepsTheList) {
+  const std::string before = test::ReadFileBytes(dir / kConfigFileName);
+  RedownloadStalling([&] { TypeEscape(); });
+
+  // Input was handled while the transfer hung, among it the Escape that
+  // ended it.
+  EXPECT_GE(ticksWhileStalled, 3);
+  EXPECT_TRUE(cancelShown);
+  EXPECT_FALSE(Control<wxButton>(frame, "btnCancelDownload")->IsShown());
+  EXPECT_EQ(Status(), "Download cancelled");
+  EXPECT_EQ(test::ReadFileBytes(dir / kConfigFileName), before);
+  EXPECT_EQ(
+      std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
+      1);  // no partial or temporary file
+  EXPECT_EQ(options_->GetCount(), 4u);
+  EXPECT_TRUE(Control<wxButton>(frame, "btnDownload")->IsEnabled());
+}
+
+TEST_F(MainFrameTest, ClosingDuringADownloadCancelsItAndCloses) {
+  const std::string before = test::ReadFileBytes(dir / kConfigFileName);
+  RedownloadStalling([&] { frame->Close(); });
+  EXPECT_GE(ticksWhileStalled, 3);
+  EXPECT_TRUE(PumpUntil([&] { return !alive; }));
+  EXPECT_EQ(test::ReadFileBytes(dir / kConfigFileName), before);
 }
 
 }  // namespace

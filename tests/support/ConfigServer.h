@@ -19,7 +19,18 @@ class ConfigServer {
     server_.Routes().Get("/orvanesupport.json", [this](const httplib::Request&, httplib::Response& res) {
       std::lock_guard lock(mutex_);
       res.status = status_;
-      if (status_ == 200) res.set_content(body_, "application/json");
+      if (status_ == 200 && stall_) {
+        // The first bytes of a long answer, then nothing until the server
+        // stops.
+        res.set_content_provider(1 << 20, "application/json",
+                                 [this](size_t offset, size_t, httplib::DataSink& sink) {
+                                   if (offset == 0) return sink.write("{\"downloadLinks\":", 17);
+                                   server_.WaitUntilStopping();
+                                   return false;
+                                 });
+      } else if (status_ == 200) {
+        res.set_content(body_, "application/json");
+      }
     });
     server_.Start();
   }
@@ -30,6 +41,13 @@ class ConfigServer {
     std::lock_guard lock(mutex_);
     body_ = std::move(body);
     status_ = status;
+    stall_ = false;
+  }
+  // Answers 200, sends the start of a list and then stalls.
+  void ServeStalling() {
+    std::lock_guard lock(mutex_);
+    status_ = 200;
+    stall_ = true;
   }
   int Requests() const { return static_cast<int>(server_.RequestCount()); }
 
@@ -37,6 +55,7 @@ class ConfigServer {
   std::mutex mutex_;
   std::string body_;
   int status_ = 404;
+  bool stall_ = false;
   LoopbackHttpServer server_;  // last: stops before the state it serves goes
 };
 

@@ -38,6 +38,7 @@ class FakeMainFormView : public IMainFormView {
   std::string title = "Orvane Support";
   bool closed = false;
   bool inputEnabled = true;
+  bool cancelVisible = false;
   int pumps = 0;
 
   // --- the script ---
@@ -100,6 +101,7 @@ class FakeMainFormView : public IMainFormView {
   void SetTitle(const std::string& text) override { title = text; }
   void Close() override { closed = true; }
   void SetInputEnabled(bool enabled) override { inputEnabled = enabled; }
+  void SetCancelVisible(bool visible) override { cancelVisible = visible; }
 
  private:
   void Record(const Box& box) {

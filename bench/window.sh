@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The assistant window, two benchmarks, one line each (on a private Xvfb when
+# there is no display):
+#  - window_stall: a download from a loopback server that stalls after the
+#    first bytes. The largest gap between two events the window handled
+#    (a 5 ms timer), against a goal of 100 ms, and the time from Escape (at
+#    a random moment 3 to 4 s in) to
+#    the end of the transfer (the server sees the hang-up), against 200 ms.
+#    Both are bounds, so the worst of three runs counts; ratio =
+#    measured/goal, the larger of the two.
+#  - window_start: the program started without arguments in a folder that
+#    holds its option list, against a minimal wx program with the same
+#    controls (bench_window_ref_wx): time from the start to the window being
+#    mapped, and resident memory one second later. Medians of seven
+#    interleaved runs each; ratio = ours/reference, the larger of the two.
+set -euo pipefail
+: "${BENCH_BIN:?}" "${BENCH_TMP:?}"
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
+
+worst_gap=0
+worst_cancel=0
+for run in 1 2 3; do
+  read -r gap cancel outcome < <(cd "$BENCH_TMP" && "$BENCH_BIN/bench_window_wx" stall 2>/dev/null)
+  [ "$outcome" = cancelled ] || { echo "window_stall: Escape did not cancel the download ($outcome)" >&2; exit 1; }
+  worst_gap=$(awk -v a="$gap" -v b="$worst_gap" 'BEGIN { print (a > b ? a : b) }')
+  worst_cancel=$(awk -v a="$cancel" -v b="$worst_cancel" 'BEGIN { print (a > b ? a : b) }')
+done
+awk -v g="$worst_gap" -v c="$worst_cancel" 'BEGIN {
+  gr = g / 100; cr = c / 200
+  printf "window_stall: largest event gap %.0f ms (goal 100) gap_ratio=%.2f, Escape to end %.0f ms (goal 200) cancel_ratio=%.2f ratio=%.2f\n", g, gr, c, cr, (gr > cr ? gr : cr)
+}'
+
+run_dir=$BENCH_TMP/window_start
+mkdir -p "$run_dir"
+"$BENCH_BIN/bench_window_wx" writeconfig "$run_dir/orvanesupport.json"
+python3 - "$BENCH_BIN/OrvaneSupport" "$BENCH_BIN/bench_window_ref_wx" "$run_dir" <<'PY'
+import ctypes, os, signal, statistics, subprocess, sys, time
+
+ours, ref, folder = sys.argv[1], sys.argv[2], sys.argv[3]
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+                         ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
+                         ctypes.POINTER(ctypes.c_uint)]
+x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
+x.XFree.argtypes = [ctypes.c_void_p]
+
+class Attributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int), ("height", ctypes.c_int),
+                ("border_width", ctypes.c_int), ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
+                ("root", ctypes.c_ulong), ("class_", ctypes.c_int), ("bit_gravity", ctypes.c_int),
+                ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int),
+                ("backing_planes", ctypes.c_ulong), ("backing_pixel", ctypes.c_ulong),
+                ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
+                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(Attributes)]
+display = x.XOpenDisplay(None)
+root = x.XDefaultRootWindow(display)
+IS_VIEWABLE = 2
+
+def window_mapped():
+    r, p, n = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_uint()
+    children = ctypes.POINTER(ctypes.c_ulong)()
+    if not x.XQueryTree(display, root, ctypes.byref(r), ctypes.byref(p), ctypes.byref(children), ctypes.byref(n)):
+        return False
+    found = False
+    for i in range(n.value):
+        name = ctypes.c_char_p()
+        if x.XFetchName(display, children[i], ctypes.byref(name)) and name.value:
+            title = name.value
+            x.XFree(name)
+            attributes = Attributes()
+            if title.startswith(b"Orvane") and x.XGetWindowAttributes(display, children[i], ctypes.byref(attributes)) \
+                    and attributes.map_state == IS_VIEWABLE:
+                found = True
+                break
+    if children:
+        x.XFree(children)
+    return found
+
+def rss_kib(pid):
+    with open(f"/proc/{pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+def measure(program):
+    start = time.perf_counter()
+    process = subprocess.Popen([program], cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    while not window_mapped():
+        if process.poll() is not None or time.perf_counter() - start > 20:
+            raise SystemExit(f"window_start: {program} showed no window")
+        time.sleep(0.001)
+    shown = time.perf_counter() - start
+    time.sleep(1.0)
+    memory = rss_kib(process.pid)
+    process.send_signal(signal.SIGTERM)
+    try:
+        process.wait(5)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+    return shown, memory
+
+results = {"ours": [], "ref": []}
+for _ in range(7):
+    for name, program in (("ours", ours), ("ref", ref)):
+        results[name].append(measure(program))
+t = {k: statistics.median(s for s, _ in v) for k, v in results.items()}
+m = {k: statistics.median(r for _, r in v) for k, v in results.items()}
+tr, mr = t["ours"] / t["ref"], m["ours"] / m["ref"]
+print(f"window_start: shown ours={t['ours'] * 1000:.0f}ms ref={t['ref'] * 1000:.0f}ms time_ratio={tr:.2f}, "
+      f"rss ours={m['ours'] / 1024:.1f}MiB ref={m['ref'] / 1024:.1f}MiB memory_ratio={mr:.2f} "
+      f"ratio={max(tr, mr):.2f}")
+PY
