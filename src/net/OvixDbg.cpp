@@ -8,11 +8,18 @@ OvixDbgSink& Sink() {
   static OvixDbgSink sink;
   return sink;
 }
+thread_local OvixDbgSink tDiversion;
 }  // namespace
 
 void OvixDbg(const std::string& text) {
-  if (const auto& sink = Sink()) sink(text);
+  if (tDiversion) {
+    tDiversion(text);
+  } else if (const auto& sink = Sink()) {
+    sink(text);
+  }
 }
+
+OvixDbgSink DivertOvixDbgOnThisThread(OvixDbgSink sink) { return std::exchange(tDiversion, std::move(sink)); }
 
 OvixDbgSink SetOvixDbgSink(OvixDbgSink sink) { return std::exchange(Sink(), std::move(sink)); }
 
