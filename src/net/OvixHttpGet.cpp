@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -51,6 +53,35 @@ THttpGetSettings& Settings() {
   static THttpGetSettings settings;
   return settings;
 }
+
+// Requests running on any thread. Shutdown waits a little for them: a
+// download given up during proxy discovery finishes on its helper thread,
+// and process exit must not tear down what it still uses. Never freed, so
+// that a request ending during exit finds it.
+struct InFlight {
+  std::mutex mutex;
+  std::condition_variable ended;
+  int count = 0;
+};
+InFlight& Requests() {
+  static InFlight* requests = new InFlight;
+  return *requests;
+}
+
+class InFlightRequest {
+ public:
+  InFlightRequest() {
+    const std::lock_guard lock(Requests().mutex);
+    ++Requests().count;
+  }
+  ~InFlightRequest() {
+    const std::lock_guard lock(Requests().mutex);
+    --Requests().count;
+    Requests().ended.notify_all();
+  }
+  InFlightRequest(const InFlightRequest&) = delete;
+  InFlightRequest& operator=(const InFlightRequest&) = delete;
+};
 
 TProxyDiscovery& Discovery() {
   static TProxyDiscovery discovery;
@@ -751,6 +782,7 @@ THttpGetRequest MakeHttpGetRequest(const std::string& url) {
 
 THttpGetOutcome HttpGet(const THttpGetRequest& request, IHttpBodySink& sink, OvixHTTPResponse& response,
                         const THttpGetControl& control) {
+  const InFlightRequest inFlight;
   const std::string& url = request.Url;
   ProxySettings proxy;
   Transfer transfer(sink, request.Settings);
@@ -818,7 +850,11 @@ void HttpGet(const std::string& url, std::string& destination, OvixHTTPResponse&
   HttpGet(MakeHttpGetRequest(url), sink, response, control);
 }
 
-void ShutdownOvixHttpGet() {
+void ShutdownOvixHttpGet(std::chrono::milliseconds waitForRequests) {
+  {
+    std::unique_lock lock(Requests().mutex);
+    Requests().ended.wait_for(lock, waitForRequests, [] { return Requests().count == 0; });
+  }
   if (OpenSSLPrepared()) CleanupOpenSSL();
   ClearOvixHttpProxy();
 }

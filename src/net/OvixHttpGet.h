@@ -147,8 +147,10 @@ THttpGetOutcome HttpGet(const THttpGetRequest& request, IHttpBodySink& sink, Ovi
 // first "#" of text, else kResponseCodeUnknown.
 std::int32_t ResponseCodeFromText(const std::string& text);
 
-// Process end: releases the TLS library when it was prepared and clears the
+// Process end: waits up to waitForRequests for requests still running on
+// other threads (a download given up during proxy discovery finishes in the
+// background), releases the TLS library when it was prepared and clears the
 // manual proxy.
-void ShutdownOvixHttpGet();
+void ShutdownOvixHttpGet(std::chrono::milliseconds waitForRequests = std::chrono::seconds(3));
 
 }  // namespace orvane
