@@ -264,6 +264,7 @@ struct Transfer {
   long status = 0;
   std::optional<std::uint64_t> announced;
   std::string contentType;
+  bool headersDone = false;     // the blank line came; what follows are trailers
   bool toSink = false;          // a 2xx body: it goes to the sink
   std::uint64_t bodyBytes = 0;  // of this answer, whatever its status
   // Of the whole transfer, headers included: what the time-outs watch.
@@ -300,8 +301,11 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
     t->announced.reset();
     t->contentType.clear();
+    t->headersDone = false;
     t->toSink = false;
     t->bodyBytes = 0;
+  } else if (t->headersDone) {
+    // Trailers of a chunked body: they change nothing that was decided.
   } else if (StartsWithNoCase(line, "content-length:")) {
     const std::string_view value = Trimmed(line.substr(std::strlen("content-length:")));
     std::uint64_t announced = 0;
@@ -316,7 +320,9 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
   } else if (StartsWithNoCase(line, "content-type:")) {
     t->contentType = Trimmed(line.substr(std::strlen("content-type:")));
-  } else if (line.empty() && t->status >= 200 && t->status <= 299) {
+  } else if (line.empty()) {
+    t->headersDone = true;
+    if (t->status < 200 || t->status > 299) return length;
     try {
       t->sink.Begin(static_cast<std::int32_t>(t->status), t->announced);
       t->toSink = true;
