@@ -522,7 +522,7 @@ RequestFailure ClassifyCurlFailure(CURL* curl, CURLcode rc, const char* detailBu
   }
   if (rc == CURLE_PEER_FAILED_VERIFICATION) {
     return {"ETLSError", detail, std::nullopt,
-            "The certificate of " + HostOf(url) + " is not trusted for that name."};
+            "The certificate of " + HostOf(url) + " is not trusted."};
   }
   if (IsTlsFailure(rc)) {
     return {"ETLSError", detail, std::nullopt,

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "logging/ScopedFileSizeLimit_posix.h"
 #include "net/DownloadTestSupport.h"
@@ -86,6 +87,28 @@ TEST_F(DownloadFileTest, UnwritableTargetIsReportedAsAnError) {
   DownloadFile(server_.Url("/tool.exe"), (dir_ / "taken.exe").string(), false, "", messages_);
   EXPECT_THAT(messages_.shown, ElementsAre(MatchesRegex("Error: EWriteError: Cannot replace file .*")));
   EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("plainfile", "taken.exe"));
+}
+
+TEST_F(DownloadFileTest, UntrustedCertificateIsNamedAsTheCause) {
+  TempDir certificates;
+  const TestCertificate certificate = MakeTestCertificate(certificates.path(), {"127.0.0.1"});
+  LoopbackHttpServer secure(certificate);
+  secure.Routes().Get("/tool.exe", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("new tool", "application/octet-stream");
+  });
+  secure.Start();
+  WriteFileBytes(dir_ / "tool.exe", "old tool");
+  for (auto [trusted, url, host] :
+       {std::tuple{false, secure.Url("/tool.exe"), "127.0.0.1"},
+        std::tuple{true, "https://localhost:" + std::to_string(secure.Port()) + "/tool.exe", "localhost"}}) {
+    SCOPED_TRACE(url);
+    TrustCA(trusted ? certificate.CAFile.string() : "");
+    messages_.shown.clear();
+    DownloadFile(url, (dir_ / "tool.exe").string(), false, "", messages_);
+    EXPECT_THAT(messages_.shown, ElementsAre("Download Failed with Status Code: 6666\r\nThe certificate of " +
+                                             std::string(host) + " is not trusted."));
+    EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "old tool");
+  }
 }
 
 }  // namespace
