@@ -236,10 +236,11 @@ TDownloadResult DownloadFile(const std::string& url, const std::string& savePath
       // A 2xx other than 200 counts as success for the request but brings
       // no whole file.
       const std::string cause =
-          outcome.Cause.empty() ? "The server answered " + StatusOf(response.ResponseText) + " instead of the file."
-                                : outcome.Cause;
-      messages.ShowMessage(fmt::sprintf("Download Failed with Status Code: %d", response.ResponseCode) + "\r\n" +
-                           cause);
+          outcome.Cause.empty()
+              ? "The server answered " + StatusOf(response.ResponseText) + " instead of the file."
+              : outcome.Cause;
+      messages.ShowMessage(fmt::sprintf("Download Failed with Status Code: %d", response.ResponseCode) +
+                           "\r\n" + cause);
       return TDownloadResult::Failed;
     }
     file.Close();

@@ -30,7 +30,8 @@ struct TReplacingFile::Impl {
     if (!tempPath.empty()) ::unlink(tempPath.c_str());
   }
   EFileWriteError WriteFailed(int error) const {
-    return EFileWriteError("EWriteError", fmt::format("Cannot write file \"{}\". {}", path, ErrnoText(error)));
+    return EFileWriteError("EWriteError",
+                           fmt::format("Cannot write file \"{}\". {}", path, ErrnoText(error)));
   }
 
   std::string path;
@@ -56,7 +57,8 @@ TReplacingFile::TReplacingFile(const std::string& path) : impl_(std::make_unique
     if (impl_->fd < 0 && errno != EEXIST) break;
   }
   if (impl_->fd < 0) {
-    throw EFileWriteError("EFCreateError", fmt::format("Cannot create file \"{}\". {}", path, ErrnoText(errno)));
+    throw EFileWriteError("EFCreateError",
+                          fmt::format("Cannot create file \"{}\". {}", path, ErrnoText(errno)));
   }
   // A replaced file keeps its permission bits, but never set-user-ID,
   // set-group-ID or sticky: those must not land on downloaded bytes. The

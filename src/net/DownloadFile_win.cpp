@@ -104,7 +104,8 @@ TReplacingFile::TReplacingFile(const std::string& path) : impl_(std::make_unique
     if (temp.handle_ == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (temp.handle_ == INVALID_HANDLE_VALUE) {
-    throw EFileWriteError("EFCreateError", fmt::format("Cannot create file \"{}\". {}", path, LastErrorText()));
+    throw EFileWriteError("EFCreateError",
+                          fmt::format("Cannot create file \"{}\". {}", path, LastErrorText()));
   }
   impl_->tempPath = WideToUtf8(temp.path_);
 }
@@ -128,8 +129,8 @@ void TReplacingFile::Write(const char* data, std::size_t size) {
 
 void TReplacingFile::Truncate() {
   HANDLE handle = impl_->temp.handle_;
-  if (handle == INVALID_HANDLE_VALUE || SetFilePointer(handle, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-      !SetEndOfFile(handle)) {
+  if (handle == INVALID_HANDLE_VALUE ||
+      SetFilePointer(handle, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER || !SetEndOfFile(handle)) {
     throw impl_->WriteFailed();
   }
 }

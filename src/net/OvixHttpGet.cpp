@@ -277,8 +277,8 @@ struct Transfer {
 
 std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                           text.back() == '\n')) {
+  while (!text.empty() &&
+         (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n')) {
     text.remove_suffix(1);
   }
   return text;
@@ -418,8 +418,8 @@ std::string HttpStatusCause(long status, const std::string& statusLine, bool fro
   if (status == 407) {
     return "The proxy asks for a user name and password (" + StatusWords(status, statusLine) + ").";
   }
-  return std::string(fromProxy ? "The proxy" : "The server") + " answered " + StatusWords(status, statusLine) +
-         ".";
+  return std::string(fromProxy ? "The proxy" : "The server") + " answered " +
+         StatusWords(status, statusLine) + ".";
 }
 
 // Host and port the failing connection went to: the proxy when there is
@@ -459,8 +459,8 @@ std::string Sentence(std::string text) {
 
 std::string CutShortCause(const Transfer& t) {
   if (t.announced) {
-    return "The connection closed after " + std::to_string(t.bodyBytes) + " of " + std::to_string(*t.announced) +
-           " bytes.";
+    return "The connection closed after " + std::to_string(t.bodyBytes) + " of " +
+           std::to_string(*t.announced) + " bytes.";
   }
   return "The connection closed after " + std::to_string(t.bodyBytes) + " bytes, before the end of the file.";
 }
@@ -487,21 +487,22 @@ RequestFailure ClassifyCurlFailure(CURL* curl, CURLcode rc, const char* detailBu
     if (rc != CURLE_COULDNT_CONNECT && answered) {
       cause = CutShortCause(t);
     } else if (rc == CURLE_COULDNT_CONNECT) {
-      cause = "The connection to " + Destination(curl, proxy) + " failed" +
-              (osErrno != 0 ? ": " + Sentence(SystemErrorMessage(static_cast<int>(osErrno))) : std::string("."));
+      cause =
+          "The connection to " + Destination(curl, proxy) + " failed" +
+          (osErrno != 0 ? ": " + Sentence(SystemErrorMessage(static_cast<int>(osErrno))) : std::string("."));
     } else {
       cause = "The connection to " + Destination(curl, proxy) + " broke off before an answer came.";
     }
     if (osErrno == 0) return {"ESocketError", detail, std::nullopt, cause};
     return {"ESocketError",
-            "Socket Error # " + std::to_string(osErrno) + " " + SystemErrorMessage(static_cast<int>(osErrno)) +
-                ": " + detail,
+            "Socket Error # " + std::to_string(osErrno) + " " +
+                SystemErrorMessage(static_cast<int>(osErrno)) + ": " + detail,
             std::nullopt, cause};
   }
   if (rc == CURLE_OPERATION_TIMEDOUT) {
     // Only the connect time-out is libcurl's; the others are the loop's.
-    return {"ETimeoutError", detail, std::nullopt, "The connection to " + Destination(curl, proxy) +
-                                                       " timed out."};
+    return {"ETimeoutError", detail, std::nullopt,
+            "The connection to " + Destination(curl, proxy) + " timed out."};
   }
   if (rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_RESOLVE_PROXY) {
     const std::string host = rc == CURLE_COULDNT_RESOLVE_PROXY ? "the proxy " + proxy.server : HostOf(url);
@@ -521,8 +522,7 @@ RequestFailure ClassifyCurlFailure(CURL* curl, CURLcode rc, const char* detailBu
     return {"ECurlError", detail, std::nullopt, "The server closed the connection without answering."};
   }
   if (rc == CURLE_PEER_FAILED_VERIFICATION) {
-    return {"ETLSError", detail, std::nullopt,
-            "The certificate of " + HostOf(url) + " is not trusted."};
+    return {"ETLSError", detail, std::nullopt, "The certificate of " + HostOf(url) + " is not trusted."};
   }
   if (IsTlsFailure(rc)) {
     return {"ETLSError", detail, std::nullopt,
@@ -722,8 +722,9 @@ std::optional<RequestFailure> Perform(const std::string& url, const ProxySetting
     failure.cause = "The transfer was stopped: " + failure.message;
     return failure;
   }
-  if (!finished) return RequestFailure{"ECurlError", "transfer ended unexpectedly", std::nullopt,
-                                       "The transfer ended unexpectedly."};
+  if (!finished)
+    return RequestFailure{"ECurlError", "transfer ended unexpectedly", std::nullopt,
+                          "The transfer ended unexpectedly."};
   if (rc != CURLE_OK) return ClassifyCurlFailure(curl, rc, detail, transfer, url, proxy);
 
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &transfer.status);
@@ -782,8 +783,8 @@ std::int32_t ResponseCodeFromText(const std::string& text) {
 }
 
 THttpGetRequest MakeHttpGetRequest(const std::string& url) {
-  return {url, OvixHttpProxy, OvixHttpProxyPort, OvixHttpProxyUser, OvixHttpProxyPassword, Settings(),
-          Discovery()};
+  return {url,        OvixHttpProxy, OvixHttpProxyPort, OvixHttpProxyUser, OvixHttpProxyPassword,
+          Settings(), Discovery()};
 }
 
 THttpGetOutcome HttpGet(const THttpGetRequest& request, IHttpBodySink& sink, OvixHTTPResponse& response,

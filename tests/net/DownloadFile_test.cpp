@@ -115,14 +115,16 @@ void ServeHostileAnswers(LoopbackHttpServer& server) {
                                return false;
                              });
   });
-  routes.Get("/loop.exe", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/loop.exe"); });
+  routes.Get("/loop.exe",
+             [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/loop.exe"); });
   routes.Get("/to-file.exe",
              [](const httplib::Request&, httplib::Response& res) { res.set_redirect("file:///etc/passwd"); });
   for (int status : {203, 204, 206}) {
-    routes.Get("/" + std::to_string(status) + ".exe", [status](const httplib::Request&, httplib::Response& res) {
-      res.status = status;
-      res.set_content("part of a tool", "application/octet-stream");
-    });
+    routes.Get("/" + std::to_string(status) + ".exe",
+               [status](const httplib::Request&, httplib::Response& res) {
+                 res.status = status;
+                 res.set_content("part of a tool", "application/octet-stream");
+               });
   }
 }
 
@@ -148,26 +150,32 @@ TEST_F(DownloadFileTest, FailedDownloadsSayWhyAndLeaveTheOldFileUntouched) {
   const std::string failed = "Download Failed with Status Code: ";
   for (const Case& c : {
            Case{hostile.Url("/missing.exe"), failed + "404\r\nThe server answered 404 Not Found.", false},
-           Case{server_.Url("/cut.exe"), failed + "6666\r\nThe connection closed after 7 of 100 bytes.", true},
+           Case{server_.Url("/cut.exe"), failed + "6666\r\nThe connection closed after 7 of 100 bytes.",
+                true},
            Case{refusing.Url("/tool.exe"),
                 failed + std::to_string(kConnectionRefusedError) + "\r\nThe connection to 127.0.0.1 port " +
-                    std::to_string(refusing.Port()) + " failed: " + SystemErrorMessage(kConnectionRefusedError),
+                    std::to_string(refusing.Port()) +
+                    " failed: " + SystemErrorMessage(kConnectionRefusedError),
                 false},
            Case{hostile.Url("/stall.exe"), failed + "6666\r\nNo data arrived for 1 second.", true},
-           Case{hostile.Url("/trickle.exe"), failed + "6666\r\nThe download was slower than 1 KiB/s for 1 second.",
+           Case{hostile.Url("/trickle.exe"),
+                failed + "6666\r\nThe download was slower than 1 KiB/s for 1 second.", true},
+           Case{hostile.Url("/endless.exe"), failed + "6666\r\nThe download grew past the limit of 64 KiB.",
                 true},
-           Case{hostile.Url("/endless.exe"), failed + "6666\r\nThe download grew past the limit of 64 KiB.", true},
            Case{hostile.Url("/lying-hop.exe"),
                 failed + "6666\r\nThe server announced 3 GiB, more than the limit of 64 KiB.", false},
-           Case{hostile.Url("/loop.exe"), failed + "6666\r\nThe server sent too many redirects (more than 15).",
-                false},
-           Case{hostile.Url("/to-file.exe"),
-                failed + "6666\r\nThe server redirected to an address that is not http or https, which is refused.",
-                false},
+           Case{hostile.Url("/loop.exe"),
+                failed + "6666\r\nThe server sent too many redirects (more than 15).", false},
+           Case{
+               hostile.Url("/to-file.exe"),
+               failed +
+                   "6666\r\nThe server redirected to an address that is not http or https, which is refused.",
+               false},
            Case{hostile.Url("/203.exe"),
-                failed + "203\r\nThe server answered 203 Non-Authoritative Information instead of the file.", false},
-           Case{hostile.Url("/204.exe"), failed + "204\r\nThe server answered 204 No Content instead of the file.",
+                failed + "203\r\nThe server answered 203 Non-Authoritative Information instead of the file.",
                 false},
+           Case{hostile.Url("/204.exe"),
+                failed + "204\r\nThe server answered 204 No Content instead of the file.", false},
            Case{hostile.Url("/206.exe"),
                 failed + "206\r\nThe server answered 206 Partial Content instead of the file.", false},
        }) {
@@ -206,8 +214,9 @@ TEST_F(DownloadFileTest, CompressedBodyIsStoredByteForByte) {
   std::string contentType;
   TDownloadHooks hooks;
   hooks.ContentType = &contentType;
-  EXPECT_EQ(DownloadFile(server.Url("/packed.exe"), (dir_ / "tool.exe").string(), false, "", messages_, hooks),
-            TDownloadResult::Done);
+  EXPECT_EQ(
+      DownloadFile(server.Url("/packed.exe"), (dir_ / "tool.exe").string(), false, "", messages_, hooks),
+      TDownloadResult::Done);
   EXPECT_THAT(messages_.shown, IsEmpty());
   EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), bytes);
   EXPECT_EQ(contentType, "application/x-msdownload");
@@ -274,7 +283,8 @@ TEST_F(DownloadFileTest, WindowIsPumpedThroughDiscoveryAndCancelEndsTheDownload)
            Case{"endless discovery",
                 [release] {
                   SetProxyDiscovery({[release]() -> std::optional<TIEProxyConfig> {
-                                       while (!*release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                                       while (!*release)
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(5));
                                        return std::nullopt;
                                      },
                                      {}});
@@ -289,8 +299,9 @@ TEST_F(DownloadFileTest, WindowIsPumpedThroughDiscoveryAndCancelEndsTheDownload)
     hooks.Pump = [&] {
       if (++calls == 5) cancel.Cancel();
     };
-    EXPECT_EQ(DownloadFile(server.Url("/stall.exe"), (dir_ / "tool.exe").string(), false, "", messages_, hooks),
-              TDownloadResult::Cancelled);
+    EXPECT_EQ(
+        DownloadFile(server.Url("/stall.exe"), (dir_ / "tool.exe").string(), false, "", messages_, hooks),
+        TDownloadResult::Cancelled);
     EXPECT_EQ(calls, 5);
     EXPECT_THAT(messages_.shown, IsEmpty());
     EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "old tool");
