@@ -1,6 +1,7 @@
 // Feeds arbitrary text to the proxy entry parser. It either raises one of its
-// two documented messages or returns parts cut from the entry: each part is a
-// piece of the input, the port is never empty, no part reaches past the
+// documented messages (which never show the password) or returns parts cut
+// from the entry: each part is a piece of the input, host and port are never
+// empty, no part reaches past the
 // authority's delimiters, and the parts written back as an entry read the same.
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "net/DownloadFile.h"
+#include "net/PasswordMask.h"
 
 namespace {
 
@@ -30,12 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const std::runtime_error& e) {
     // what() is a C string: an entry with a NUL shows up to it.
     const std::string message = e.what();
-    const std::string invalid = "Invalid proxy address: " + entry;
-    if (message != kNoProxyPortMessage && message != invalid.c_str()) __builtin_trap();
+    const std::string invalid = "Invalid proxy address: " + MaskUrlPassword(entry);
+    if (message != kNoProxyPortMessage && message != kNoProxyHostMessage && message != invalid.c_str())
+      __builtin_trap();
     return 0;
   }
 
-  if (parts.Port.empty()) __builtin_trap();
+  if (parts.Port.empty() || parts.Host.empty()) __builtin_trap();
   for (const std::string* part : {&parts.Host, &parts.Port, &parts.User, &parts.Password})
     if (entry.find(*part) == std::string::npos || part->find('/') != std::string::npos) __builtin_trap();
   if (parts.Host.find('@') != std::string::npos || parts.Port.find('@') != std::string::npos ||

@@ -1,6 +1,10 @@
 #include "app/App_wx.h"
 
 #include <wx/app.h>
+#include <wx/bmpbndl.h>
+#include <wx/image.h>
+#include <wx/msgdlg.h>
+#include <wx/mstream.h>
 #include <wx/timer.h>
 
 #include <functional>
@@ -8,8 +12,11 @@
 #include <utility>
 
 #include "app/AppLifecycle.h"
+#include "app/Icons.h"
 #include "app/MainForm_wx.h"
+#include "app/Shortcuts.h"
 #include "cmdline/HelpForm_wx.h"
+#include "logging/Logging.h"
 
 namespace orvane {
 
@@ -43,6 +50,13 @@ std::unique_ptr<ILogTimer> MakeWxLogTimer(int intervalMs, std::function<void()> 
   return std::make_unique<TWxLogTimer>(intervalMs, std::move(onTick));
 }
 
+// The logger's exception report: a modal error box with one OK button.
+void ShowExceptionBox(const std::string& text) {
+  wxString message = wxString::FromUTF8(text);
+  message.Replace("\r\n", "\n");
+  wxMessageBox(message, wxTheApp->GetAppDisplayName(), wxOK | wxICON_ERROR);
+}
+
 class TOrvaneApp : public wxApp {
  public:
   bool OnInit() override {
@@ -51,6 +65,8 @@ class TOrvaneApp : public wxApp {
     // The logging unit may show its help page before the main window
     // exists, so the help dialog's view comes first.
     InstallWxHelpView();
+    SetExceptionBoxHook(&ShowExceptionBox);
+    SetShortcutLogoSource(&RenderLogoPng);
     fUnitsStarted = true;
     StartProgramUnits(&MakeWxLogTimer);
     auto* frame = new TMainFrame();
@@ -61,6 +77,7 @@ class TOrvaneApp : public wxApp {
   // The window is gone by now (the loop ends when it is destroyed).
   int OnExit() override {
     if (fUnitsStarted) StopProgramUnits();
+    SetExceptionBoxHook({});
     return wxApp::OnExit();
   }
 
@@ -69,6 +86,26 @@ class TOrvaneApp : public wxApp {
 };
 
 }  // namespace
+
+std::string RenderLogoPng() {
+#if wxUSE_LIBPNG
+  constexpr int kSize = 256;
+  if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+  const std::string svg(kLogoSvg);
+  const wxBitmap bitmap =
+      wxBitmapBundle::FromSVG(svg.c_str(), wxSize(kSize, kSize)).GetBitmap(wxSize(kSize, kSize));
+  if (!bitmap.IsOk()) return {};
+  wxMemoryOutputStream out;
+  if (!bitmap.ConvertToImage().SaveFile(out, wxBITMAP_TYPE_PNG)) return {};
+  std::string bytes(out.GetSize(), '\0');
+  out.CopyTo(bytes.data(), bytes.size());
+  return bytes;
+#else
+  // The Windows build's wx carries no PNG writer; shell links take their
+  // picture from the program itself and never ask for this one.
+  return {};
+#endif
+}
 
 int RunOrvaneSupport(int argc, char** argv) {
   wxApp::SetInstance(new TOrvaneApp);

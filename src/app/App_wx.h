@@ -2,7 +2,14 @@
 // window's message loop (order in AppLifecycle.h).
 #pragma once
 
+#include <string>
+
 namespace orvane {
+
+// The logo as a 256 x 256 PNG picture, for the desktop entries of the
+// shortcut button; empty when it cannot be drawn or the toolkit writes no
+// PNG (the Windows build, whose links need no picture file).
+std::string RenderLogoPng();
 
 // Runs the program with the process's arguments; returns its exit code.
 int RunOrvaneSupport(int argc, char** argv);

@@ -289,6 +289,4 @@ void TMainForm::CheckTeamViewerVersion() {
   }
 }
 
-void TMainForm::btnInstallShortcutClick() { ShowStatus("Not available yet", kStatusDelayMs); }
-
 }  // namespace orvane

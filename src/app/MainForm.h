@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "OrvaneBuildConfig.h"
+#include "app/Shortcuts.h"
 
 namespace orvane {
 
@@ -82,8 +83,9 @@ class IMainFormView {
   virtual void SetInputEnabled(bool enabled) = 0;
 };
 
-// Operating-system services used by the launch workflows and the TeamViewer
-// check. TRealLaunchSystem binds the real functions.
+// Operating-system services used by the launch workflows, the TeamViewer
+// check and the shortcut installer. TRealLaunchSystem binds the real
+// functions.
 class ILaunchSystem {
  public:
   virtual ~ILaunchSystem() = default;
@@ -103,6 +105,20 @@ class ILaunchSystem {
   virtual void ShellOpen(const std::string& file, const std::string& params) = 0;
   // Folder of the running program, with trailing separator.
   virtual std::string GetProgramFolder() = 0;
+
+  // Full path of the running program's executable file (not argument 0).
+  virtual std::string GetExecutablePath() = 0;
+  // The configuration folder (with trailing separator; empty when unknown).
+  virtual std::string GetConfigPath(const std::string& sub) = 0;
+  // Whether both names denote the same existing file.
+  virtual bool IsSameFile(const std::string& a, const std::string& b) = 0;
+  // Copies the program to destination, creating its folder first and
+  // replacing an older copy. Empty text when the copy is in place, else why
+  // not, in plain words.
+  virtual std::string CopyProgram(const std::string& source, const std::string& destination) = 0;
+  // Writes the desktop and start-menu links to target.
+  virtual TShortcutResult CreateShortcut(const std::string& shortcutName, const std::string& description,
+                                         const std::string& target) = 0;
 };
 
 // What tests (and the demo) control about a window.

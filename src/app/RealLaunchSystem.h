@@ -1,5 +1,5 @@
-// The launch workflows' operating-system services, bound to the real
-// process, version, shell and folder functions.
+// The window's operating-system services, bound to the real process,
+// version, shell, folder, copy and link functions.
 #pragma once
 
 #include "app/MainForm.h"
@@ -15,6 +15,12 @@ class TRealLaunchSystem : public ILaunchSystem {
                                     int& build) override;
   void ShellOpen(const std::string& file, const std::string& params) override;
   std::string GetProgramFolder() override;
+  std::string GetExecutablePath() override;
+  std::string GetConfigPath(const std::string& sub) override;
+  bool IsSameFile(const std::string& a, const std::string& b) override;
+  std::string CopyProgram(const std::string& source, const std::string& destination) override;
+  TShortcutResult CreateShortcut(const std::string& shortcutName, const std::string& description,
+                                 const std::string& target) override;
 };
 
 }  // namespace orvane

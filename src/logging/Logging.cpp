@@ -121,6 +121,7 @@ void TLogging::ApplySettings(std::shared_ptr<ILogTextControl> Gui, const std::st
   pExecutablePath = settings.ExecutablePath;
   pClock = settings.Clock ? settings.Clock : TLogClock(&std::chrono::system_clock::now);
   pTimerFactory = settings.TimerFactory;
+  pTickClock = settings.TickClock ? settings.TickClock : TLogTickClock(&LogTickCount);
   pMaxWaitingLines = settings.MaxWaitingLines;
   if (enabled) {
     pProductName = ModuleName;
@@ -166,6 +167,7 @@ void TLogging::ApplySettings(std::shared_ptr<ILogTextControl> Gui, const std::st
 TLogging::~TLogging() {
   // No tick may reach a logger that is going away.
   ptmrLogRot.reset();
+  MonitoredListTimer.reset();
   CloseLogFile();
 }
 
@@ -460,6 +462,7 @@ void StartLogging(TLogTimerFactory timers) {
 
 void StartLogging(const std::string& settingsFile, const TLogSettings& surroundings) {
   if (Logger) return;
+  SetCallstackCapture(true);
   Logger = new TLogging(nullptr, "", settingsFile, surroundings);
   Logger->ApplicationStartMessage();
   SetSystemDebugHook(&ForwardSystemDebug);
@@ -468,6 +471,7 @@ void StartLogging(const std::string& settingsFile, const TLogSettings& surroundi
 
 void StartLogging(const TLogSettings& settings) {
   if (Logger) return;
+  SetCallstackCapture(true);
   Logger = new TLogging(nullptr, "", settings);
   Logger->ApplicationStartMessage();
   SetSystemDebugHook(&ForwardSystemDebug);
@@ -480,6 +484,7 @@ void StopLogging() {
     Logger = nullptr;
   }
   SetSystemDebugHook(nullptr);
+  SetCallstackCapture(false);
 }
 
 }  // namespace orvane

@@ -13,9 +13,11 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cmdline/CmdLineParaHandler.h"
 #include "logging/LogFile.h"
@@ -47,6 +49,19 @@ inline constexpr const char* LogClassVersion = "202101-1";
 
 using TLogClock = std::function<std::chrono::system_clock::time_point()>;
 
+// Milliseconds of a monotonic clock cut to 32 bits (wraps after about 49.7
+// days); the stopwatches subtract two readings with wrap-around arithmetic.
+using TLogTickClock = std::function<std::uint32_t()>;
+
+// The monotonic clock of the stopwatches: steady_clock milliseconds, cut to
+// 32 bits.
+std::uint32_t LogTickCount();
+
+// A list of texts watched by the logger (MonitorListAdd). The owner keeps the
+// shared_ptr and changes the list; the logger holds only a weak reference, so
+// a list its owner has destroyed is dropped, never read.
+using TWatchedList = std::weak_ptr<const std::vector<std::string>>;
+
 // What the logger is to do, decided once before it is constructed. A
 // default-constructed value leaves logging disabled: every output off.
 struct TLogSettings {
@@ -76,10 +91,12 @@ struct TLogSettings {
 
   // The surroundings: the executable whose name and version the logger uses
   // (empty: the running program), the time source of the date stamps (empty:
-  // the system clock), the factory for its timers (empty: no timers) and the
-  // one for its syslog sink (empty: syslog output has nowhere to go).
+  // the system clock), the clock of the stopwatches (empty: LogTickCount),
+  // the factory for its timers (empty: no timers) and the one for its syslog
+  // sink (empty: syslog output has nowhere to go).
   std::string ExecutablePath;
   TLogClock Clock;
+  TLogTickClock TickClock;
   TLogTimerFactory TimerFactory;
   TLogSyslogSinkFactory SyslogSinkFactory;
 };
@@ -173,6 +190,62 @@ class TLogging {
   // call. Defined in LogRotation.cpp.
   void HandleLogRotation();
 
+  // Developer diagnostics (LogDiagnostics.cpp). They report through the
+  // level operations, mostly Debug, and so show only when that level is
+  // produced.
+
+  // Stopwatches 1 to 3; other numbers do nothing and measure 0. Stopping
+  // does not reset the start. TimerStop gives seconds with one decimal
+  // ("%.1f", always with ".") or whole milliseconds.
+  void TimerStart(int TimerNum);
+  std::string TimerStop(int TimerNum, bool s_or_ms) const;
+  // "Event: <name> | dt: 1.2 s" or "Event: <name> | dt: 1234 ms" at Level.
+  void TimerStopAndLog(int TimerNum, const std::string& EventName, bool s_or_ms, TOrvaneSyslogLvl Level);
+
+  // Named call counters (names ignore letter case): "Key: <name> (<count>)";
+  // the count advances even while debug messages are off. A reset counter
+  // shows 1 on its next output.
+  void DebugCounterOutput(const std::string& FuncCall);
+  void DebugCounterReset(const std::string& FuncCall);
+
+  // The whole list between ">>> Output Stringlist: <name> (<count>)" and
+  // "<<< Done".
+  void DebugSL(const std::string& ListName, const std::vector<std::string>& SL);
+  // Only the entries added since the last call for the name (all of them
+  // the first time or with ForceReset), as "<name> [<index>]: <entry>".
+  void DebugSLDiff(const std::string& ListName, const std::string& AddComment,
+                   const std::vector<std::string>& SL, bool ForceReset);
+
+  // Watched lists: once a second each entry added since the last tick is
+  // written as "SL(<name>) (<index>) <text after the first '='>".
+  void MonitorListAdd(const std::string& LstName, TWatchedList LstIn);
+  void MonitorListRemove(const std::string& LstName);
+  void MonitorListRemoveAll();
+
+  // Error "<where>: <class>: <message>"; with the call stack as Debug lines.
+  void LogException(const std::exception& _e, const std::string& _Where, bool _IncludeCallstack);
+  // Shaped for an application-wide handler of unhandled exceptions; the
+  // sender is not used.
+  void HandleAppException(const void* _Sender, const std::exception& _e);
+  // Appends the current call stack, one frame a line; nothing while capture
+  // is off or where the platform gives no frames.
+  void GetCallstack(std::vector<std::string>& _sl) const;
+  // Shows class, message, location and call stack in the error box the
+  // program installed (SetExceptionBoxHook); returns 0. The other
+  // parameters are accepted and not used.
+  std::int32_t ShowException(const std::exception& _e, const std::string& _Message = "",
+                             const std::string& _OptionDesc = "", const void* _Owner = nullptr) const;
+
+  // The calling thread's last system error (errno / GetLastError): 0 logs
+  // nothing; otherwise Error "(<prefix>) <system text>" or the text alone.
+  std::uint32_t GetLastSysError(const std::string& AdditionalPrefix);
+
+  // "compilerinfo.txt" in the temporary folder: eight lines describing this
+  // build. False when it could not be written.
+  bool WriteCompilerSettingsToFile();
+
+  void ApplicationLoggingRestartMessage();
+
   // Path of the log file ("" while the file output is off).
   const std::string& DbgLogFile() const { return pDbgLogFile; }
 
@@ -244,14 +317,46 @@ class TLogging {
   bool pRotationNamesUsedUp = false;
   // The syslog sink; exists only while syslog output is on.
   std::unique_ptr<ILogSyslogSink> IdSysLog1;
+
+  // Diagnostics.
+  std::int32_t IncDebugCounter(const std::string& FuncCall);
+  std::uint32_t Elapsed(int TimerNum) const;
+  void MonitoredListTimerTick();
+
+  struct TNamedCount {
+    std::string Name;
+    std::int32_t Count = 0;
+  };
+  struct TMonitoredList {
+    std::string Name;
+    TWatchedList List;
+    std::size_t Reported = 0;  // entries already written
+  };
+  TLogTickClock pTickClock;
+  std::uint32_t pdt1 = 0, pdt2 = 0, pdt3 = 0;
+  std::vector<TNamedCount> pFuncCallPairs;  // in insertion order
+  // DebugSLDiff's per-name counts, kept apart from the watched lists.
+  std::vector<TNamedCount> pSLDiffCounts;
+  std::vector<TMonitoredList> MonitoredLists;
+  std::unique_ptr<ILogTimer> MonitoredListTimer;
 };
+
+// The box ShowException shows its text in: modal, one OK button. The program
+// installs one that uses its toolkit, so that the logger stays toolkit-free;
+// without one the text is shown nowhere. Empty removes it.
+using TExceptionBoxHook = std::function<void(const std::string& text)>;
+void SetExceptionBoxHook(TExceptionBoxHook hook);
+
+// Call-stack capture for GetCallstack and ShowException; StartLogging
+// switches it on, StopLogging off.
+void SetCallstackCapture(bool on);
 
 // The process-wide instance; null before start-up and after shutdown, so code
 // that can run outside that window tests it first.
 extern TLogging* Logger;
 
-// Start-up of the logging unit: creates Logger (unless it exists), writes the
-// start message, shows the logging help page when it was asked for and
+// Start-up of the logging unit: switches call-stack capture on, creates
+// Logger (unless it exists), writes the start message, shows the logging help page when it was asked for and
 // routes the system library's debug output into Logger.
 // The program's form: the settings procedure on this machine's settings file
 // (FindLogSettingsFile) and the command line; the logger's timers are bound
@@ -263,7 +368,7 @@ void StartLogging(const std::string& settingsFile, const TLogSettings& surroundi
 void StartLogging(const TLogSettings& settings);
 
 // Shutdown of the logging unit: end message, Logger destroyed and emptied,
-// system debug output dropped again.
+// system debug output dropped again, call-stack capture off.
 void StopLogging();
 
 }  // namespace orvane

@@ -3,7 +3,17 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "net/PasswordMask.h"
+
 namespace orvane {
+
+namespace {
+
+[[noreturn]] void ThrowInvalid(const std::string& entry) {
+  throw std::runtime_error("Invalid proxy address: " + MaskUrlPassword(entry));
+}
+
+}  // namespace
 
 TManualProxyEntry ParseManualProxyEntry(const std::string& entry) {
   static constexpr std::string_view kPrefix = "http://";
@@ -24,10 +34,10 @@ TManualProxyEntry ParseManualProxyEntry(const std::string& entry) {
   std::string_view port;
   if (authority.starts_with('[')) {
     const auto close = authority.find(']');
-    if (close == std::string_view::npos) throw std::runtime_error("Invalid proxy address: " + entry);
+    if (close == std::string_view::npos) ThrowInvalid(entry);
     result.Host = authority.substr(1, close - 1);
     std::string_view rest = authority.substr(close + 1);
-    if (!rest.empty() && !rest.starts_with(':')) throw std::runtime_error("Invalid proxy address: " + entry);
+    if (!rest.empty() && !rest.starts_with(':')) ThrowInvalid(entry);
     if (!rest.empty()) port = rest.substr(1);
   } else {
     const auto colon = authority.find(':');
@@ -35,6 +45,7 @@ TManualProxyEntry ParseManualProxyEntry(const std::string& entry) {
     if (colon != std::string_view::npos) port = authority.substr(colon + 1);
   }
   if (port.empty()) throw std::runtime_error(kNoProxyPortMessage);
+  if (result.Host.empty()) throw std::runtime_error(kNoProxyHostMessage);
   result.Port = port;
   return result;
 }

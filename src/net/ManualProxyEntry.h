@@ -9,6 +9,8 @@ namespace orvane {
 
 inline constexpr char kNoProxyPortMessage[] =
     "No Proxy Port specified! Format: Proxy:Port or User:Password@proxy:port";
+inline constexpr char kNoProxyHostMessage[] =
+    "No Proxy Server specified! Format: Proxy:Port or User:Password@proxy:port";
 
 // A manual proxy entry of the form "Proxy:Port" or
 // "User:Password@proxy:port", read as the authority of an http URL: an
@@ -17,7 +19,9 @@ inline constexpr char kNoProxyPortMessage[] =
 // at its first ":", the host at its first ":" (an IPv6 address may be written
 // in square brackets; the host is then given without them). Nothing is
 // percent-decoded. Raises std::runtime_error with kNoProxyPortMessage when
-// the port is missing.
+// the port is missing and with kNoProxyHostMessage when the host is (a
+// proxy without a host would silently mean no proxy at all). The messages
+// go to the user and never show the password.
 struct TManualProxyEntry {
   std::string Host;
   std::string Port;

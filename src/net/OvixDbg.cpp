@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "net/PasswordMask.h"
+
 namespace orvane {
 namespace {
 OvixDbgSink& Sink() {
@@ -11,11 +13,14 @@ OvixDbgSink& Sink() {
 thread_local OvixDbgSink tDiversion;
 }  // namespace
 
+// Trace lines quote proxy lists and URLs as they were found, user
+// information included; the passwords in them are masked here, once for all.
 void OvixDbg(const std::string& text) {
+  // A diverted line is masked when the thread it goes to passes it on.
   if (tDiversion) {
     tDiversion(text);
   } else if (const auto& sink = Sink()) {
-    sink(text);
+    sink(MaskPasswordsInText(text));
   }
 }
 

@@ -2,7 +2,7 @@
 //
 // Every trace line of the download code goes through OvixDbg(). By default
 // the text is dropped; a diagnostic build or a test can install a sink to
-// see the lines.
+// see the lines. Passwords in URLs and proxy entries never reach the sink.
 #pragma once
 
 #include <functional>

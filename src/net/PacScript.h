@@ -3,7 +3,7 @@
 //
 // A PAC script is JavaScript from the network. It runs in an embedded
 // engine with the customary helper functions (isInNet, shExpMatch, ...),
-// under a memory cap and, on POSIX, in a disposable child process that is
+// under a memory cap and, on POSIX, in a separate evaluator program that is
 // killed when the time limit runs out. Everything the helpers learn about
 // the machine (name resolution, the own address, the clock) comes from a
 // TPacEnvironment, so tests can run scripts without touching the network.
@@ -46,26 +46,41 @@ struct TPacOutcome {
   std::string Error;                  // why there is no result
 };
 
-// Runs script and calls FindProxyForURL(url, host). Script errors, a result
-// that is not a string, running out of memory or time all give no Result.
-// Members of env that are empty fall back to SystemPacEnvironment().
+// Runs script and calls FindProxyForURL(url, host) in the evaluator program.
+// Script errors, a result that is not a string, running out of memory or
+// time, and a missing evaluator all give no Result. Members of env that are
+// empty fall back to SystemPacEnvironment() inside the evaluator; the others
+// are called in this process when the script needs them.
 TPacOutcome EvaluatePacScript(const std::string& script, const std::string& url, const std::string& host,
                               const TPacEnvironment& env, const TPacLimits& limits = {});
 
 // The engine itself, in the calling process and without a time limit; a
 // fatal engine error ends the process when exitOnFatal is set (otherwise it
-// aborts). EvaluatePacScript calls this inside its disposable child.
+// aborts). The evaluator program calls this.
 TPacOutcome RunPacScriptInThisProcess(const std::string& script, const std::string& url,
                                       const std::string& host, const TPacEnvironment& env,
                                       std::size_t memoryLimit, bool exitOnFatal);
+
+// The evaluator program: kPacEvaluatorName in the folder of the running
+// executable (/proc/self/exe). The build puts it beside the program and
+// beside the test programs.
+inline constexpr char kPacEvaluatorName[] = "orvane-pac-eval";
+std::string PacEvaluatorPath();
+
+// The evaluator program's work: reads one evaluation request from the socket
+// fd, runs it (asking back over fd for the environment calls the caller
+// supplied) and writes the outcome. Returns the program's exit code.
+int RunPacEvaluator(int fd);
 
 // Maps a FindProxyForURL answer ("PROXY a:1; HTTPS b:2; DIRECT") to the
 // auto-proxy result. Entries are read in order: PROXY/HTTP entries give
 // "host:port", HTTPS entries "https://host:port" (and then every entry gets
 // its scheme, "http://a:1;https://b:2", so the first one always parses);
-// SOCKS entries and unknown or malformed ones are skipped; a DIRECT entry
-// ends the list. DIRECT before any proxy gives kProxyAccessTypeNoProxy.
-// Nothing usable gives nullopt (which means: go direct).
+// SOCKS entries and unknown keywords are skipped; a DIRECT entry ends the
+// list. DIRECT before any proxy gives kProxyAccessTypeNoProxy. Nothing usable
+// gives nullopt (which means: go direct), and so does a proxy entry before the
+// end of the list that is malformed or names no plausible address
+// (IsPlausibleProxyAddress): the answer then counts as a failed script.
 std::optional<TAutoProxyResult> PacResultToAutoProxy(const std::string& result);
 
 // The host part of url as FindProxyForURL expects it (lower case, IPv6

@@ -1,8 +1,9 @@
 // PAC evaluation on POSIX with the embedded duktape engine. The engine as
 // packaged offers no way to interrupt a running script, so each evaluation
-// runs in a forked child that reports its answer through a pipe; when the
-// time limit runs out the child is killed. This also keeps a crash inside the
-// engine away from the program. (On Windows WinHTTP evaluates the scripts.)
+// runs in a separate evaluator program (orvane-pac-eval, beside the running
+// executable) that talks to this process over a socket; when the time limit
+// runs out the evaluator is killed. This also keeps a crash inside the engine
+// away from the program. (On Windows WinHTTP evaluates the scripts.)
 #include "net/PacScript.h"
 
 #include <arpa/inet.h>
@@ -15,6 +16,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,9 +28,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <vector>
+
+extern char** environ;
 
 namespace orvane {
 
@@ -213,7 +219,7 @@ void* HeapRealloc(void* udata, void* ptr, duk_size_t size) {
 }
 
 // The engine calls this on errors it cannot recover from (it must not
-// return). Inside the disposable child the process simply ends.
+// return). Inside the evaluator program the process simply ends.
 void HeapFatal(void* udata, const char*) {
   if (static_cast<THeapState*>(udata)->exitOnFatal) _exit(3);
   std::abort();
@@ -356,14 +362,14 @@ std::optional<TAutoProxyResult> PacResultToAutoProxy(const std::string& result) 
       direct = true;
       continue;
     }
-    // "PROXY host:port" and nothing more; SOCKS proxies cannot carry the
-    // HTTP request as it is made, so they are passed over.
-    if (!(words >> address) || (words >> extra) || address.find('/') != std::string::npos) continue;
-    if (keyword == "proxy" || keyword == "http") {
-      proxies.push_back({"http", address});
-    } else if (keyword == "https") {
-      proxies.push_back({"https", address});
-    }
+    // SOCKS proxies cannot carry the HTTP request as it is made, so they
+    // are passed over, as are keywords nobody knows.
+    if (keyword != "proxy" && keyword != "http" && keyword != "https") continue;
+    // "PROXY host:port" and nothing more. A proxy that is no plausible
+    // address makes the whole answer a failed script: it would send the
+    // download somewhere the script's author cannot have meant.
+    if (!(words >> address) || (words >> extra) || !IsPlausibleProxyAddress(address)) return std::nullopt;
+    proxies.push_back({keyword == "https" ? "https" : "http", address});
   }
 
   TAutoProxyResult auto_proxy;
@@ -469,6 +475,50 @@ TPacEnvironment Completed(const TPacEnvironment& env) {
   return complete;
 }
 
+// The evaluator and this process talk over one socket in frames: one kind
+// byte, the payload length as 20 decimal digits, then the payload.
+//
+//   to the evaluator:   'S' script, 'U' url, 'H' host, 'M' memory limit,
+//                       'C' which environment calls it must ask back for
+//                       (sum of kAsk* below); then answers 'A' text / 'N' none
+//   from the evaluator: 'D' host to resolve, 'I' own address, 'T' clock;
+//                       finally 'R' result or 'E' error
+//
+// Environment calls the caller supplied are answered here, so that a test's
+// resolver and clock work across the process boundary; the others run in the
+// evaluator itself, under its time limit.
+constexpr std::size_t kFrameHead = 21;
+constexpr int kAskResolve = 1;
+constexpr int kAskMyIp = 2;
+constexpr int kAskNow = 4;
+
+std::string Frame(char kind, const std::string& payload) {
+  char length[32];
+  std::snprintf(length, sizeof length, "%020zu", payload.size());
+  return std::string(1, kind) + length + payload;
+}
+
+// Takes the first complete frame off buffer. nullopt: not complete yet;
+// error set: the stream is not made of frames (or a frame is too large).
+struct TFrame {
+  char kind = 0;
+  std::string payload;
+};
+std::optional<TFrame> TakeFrame(std::string& buffer, std::size_t maxPayload, bool& error) {
+  if (buffer.size() < kFrameHead) return std::nullopt;
+  std::size_t length = 0;
+  const char* digits = buffer.data() + 1;
+  const std::from_chars_result parsed = std::from_chars(digits, digits + kFrameHead - 1, length);
+  if (parsed.ec != std::errc() || parsed.ptr != digits + kFrameHead - 1 || length > maxPayload) {
+    error = true;
+    return std::nullopt;
+  }
+  if (buffer.size() - kFrameHead < length) return std::nullopt;
+  TFrame frame{buffer[0], buffer.substr(kFrameHead, length)};
+  buffer.erase(0, kFrameHead + length);
+  return frame;
+}
+
 bool WriteAll(int fd, const std::string& data) {
   std::size_t done = 0;
   while (done < data.size()) {
@@ -480,34 +530,52 @@ bool WriteAll(int fd, const std::string& data) {
   return true;
 }
 
-// The child's report: one kind byte ('R' result, 'E' error), the payload
-// length as 20 decimal digits, then the payload. A report that is cut short
-// means the child died.
-std::string EncodeReport(const TPacOutcome& outcome) {
-  const char kind = outcome.Result ? 'R' : 'E';
-  std::string payload = outcome.Result ? *outcome.Result : outcome.Error;
-  if (payload.size() > kMaxAnswer) {
-    return EncodeReport({std::nullopt, "FindProxyForURL returned an oversized answer"});
+// Blocking read of one frame (evaluator side).
+std::optional<TFrame> ReadFrame(int fd, std::string& buffer, std::size_t maxPayload) {
+  char chunk[65536];
+  for (;;) {
+    bool error = false;
+    if (std::optional<TFrame> frame = TakeFrame(buffer, maxPayload, error)) return frame;
+    if (error) return std::nullopt;
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return std::nullopt;
+    buffer.append(chunk, static_cast<std::size_t>(n));
   }
-  char length[32];
-  std::snprintf(length, sizeof length, "%020zu", payload.size());
-  return std::string(1, kind) + length + payload;
 }
 
-TPacOutcome DecodeReport(const std::string& report) {
-  constexpr std::size_t kHead = 21;
-  if (report.size() < kHead || (report[0] != 'R' && report[0] != 'E')) {
-    return {std::nullopt, "the evaluation ended abnormally"};
+// The evaluator's ends of the environment calls it asks back for. A broken
+// connection ends the evaluator: its parent has given up on it.
+struct TAskBack {
+  int fd;
+  std::string buffer;
+
+  std::optional<std::string> Ask(char kind, const std::string& payload) {
+    if (!WriteAll(fd, Frame(kind, payload))) _exit(4);
+    std::optional<TFrame> answer = ReadFrame(fd, buffer, kMaxAnswer);
+    if (!answer || (answer->kind != 'A' && answer->kind != 'N')) _exit(4);
+    if (answer->kind == 'N') return std::nullopt;
+    return std::move(answer->payload);
   }
-  std::size_t length = 0;
-  const char* digits = report.data() + 1;
-  const std::from_chars_result parsed = std::from_chars(digits, digits + kHead - 1, length);
-  if (parsed.ec != std::errc() || parsed.ptr != digits + kHead - 1 || length != report.size() - kHead) {
-    return {std::nullopt, "the evaluation ended abnormally"};
+};
+
+std::optional<std::string> AnswerAskBack(const TFrame& question, const TPacEnvironment& env) {
+  switch (question.kind) {
+    case 'D':
+      return env.ResolveIPv4(question.payload);
+    case 'I':
+      return env.MyIpAddress();
+    case 'T':
+      return std::to_string(env.NowMs());
+    default:
+      return std::nullopt;
   }
-  std::string payload = report.substr(kHead);
-  if (report[0] == 'R') return {std::move(payload), {}};
-  return {std::nullopt, std::move(payload)};
+}
+
+std::string ProgramFolder() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : self.parent_path().string();
 }
 
 void Reap(pid_t child) {
@@ -515,64 +583,151 @@ void Reap(pid_t child) {
   }
 }
 
+TPacOutcome Failed(std::string error) { return {std::nullopt, std::move(error)}; }
+
 }  // namespace
 
 TPacEnvironment SystemPacEnvironment() { return Completed({}); }
 
+std::string PacEvaluatorPath() { return ProgramFolder() + "/" + kPacEvaluatorName; }
+
+int RunPacEvaluator(int fd) {
+  std::string buffer;
+  std::string fields[5];
+  const char kinds[] = {'S', 'U', 'H', 'M', 'C'};
+  for (int i = 0; i < 5; ++i) {
+    std::optional<TFrame> frame = ReadFrame(fd, buffer, std::size_t{64} << 20);
+    if (!frame || frame->kind != kinds[i]) return 2;
+    fields[i] = std::move(frame->payload);
+  }
+  std::size_t memoryLimit = 0;
+  int ask = 0;
+  if (std::from_chars(fields[3].data(), fields[3].data() + fields[3].size(), memoryLimit).ec != std::errc() ||
+      std::from_chars(fields[4].data(), fields[4].data() + fields[4].size(), ask).ec != std::errc()) {
+    return 2;
+  }
+
+  tzset();  // the script's local time follows TZ
+  auto back = std::make_shared<TAskBack>(TAskBack{fd, std::move(buffer)});
+  TPacEnvironment env;
+  if ((ask & kAskResolve) != 0)
+    env.ResolveIPv4 = [back](const std::string& host) { return back->Ask('D', host); };
+  if ((ask & kAskMyIp) != 0) env.MyIpAddress = [back] { return back->Ask('I', {}).value_or("127.0.0.1"); };
+  if ((ask & kAskNow) != 0) {
+    env.NowMs = [back] {
+      const std::string text = back->Ask('T', {}).value_or("0");
+      std::int64_t ms = 0;
+      std::from_chars(text.data(), text.data() + text.size(), ms);
+      return ms;
+    };
+  }
+  TPacOutcome outcome = RunPacScriptInThisProcess(fields[0], fields[1], fields[2], Completed(env),
+                                                  memoryLimit, /*exitOnFatal=*/true);
+  if (outcome.Result && outcome.Result->size() > kMaxAnswer) {
+    outcome = Failed("FindProxyForURL returned an oversized answer");
+  }
+  const std::string report = outcome.Result ? Frame('R', *outcome.Result) : Frame('E', outcome.Error);
+  return WriteAll(fd, report) ? 0 : 1;
+}
+
 TPacOutcome EvaluatePacScript(const std::string& script, const std::string& url, const std::string& host,
                               const TPacEnvironment& env, const TPacLimits& limits) {
   const TPacEnvironment complete = Completed(env);
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return {std::nullopt, std::string("pipe: ") + std::strerror(errno)};
-
-  const pid_t child = fork();
-  if (child < 0) {
-    const int error = errno;
-    close(fds[0]);
-    close(fds[1]);
-    return {std::nullopt, std::string("fork: ") + std::strerror(error)};
+  const int ask =
+      (env.ResolveIPv4 ? kAskResolve : 0) | (env.MyIpAddress ? kAskMyIp : 0) | (env.NowMs ? kAskNow : 0);
+  const std::string evaluator = PacEvaluatorPath();
+  if (access(evaluator.c_str(), X_OK) != 0) {
+    return Failed("the script evaluator " + evaluator + " is missing: " + std::strerror(errno));
   }
-  if (child == 0) {
-    close(fds[0]);
-    tzset();  // the script's local time follows the current TZ
-    const TPacOutcome outcome =
-        RunPacScriptInThisProcess(script, url, host, complete, limits.MemoryLimit, /*exitOnFatal=*/true);
-    _exit(WriteAll(fds[1], EncodeReport(outcome)) ? 0 : 1);
-  }
-  close(fds[1]);
 
-  const auto deadline = std::chrono::steady_clock::now() + limits.TimeLimit;
-  std::string report;
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+    return Failed(std::string("socketpair: ") + std::strerror(errno));
+  }
+  // A fresh program rather than a fork of this one: after fork a threaded
+  // program may only make async-signal-safe calls, which an engine run is
+  // not. The evaluator gets the socket as its standard input and nothing
+  // else of this process.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t signals;
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attributes, &signals);
+  sigaddset(&signals, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  char* argv[] = {const_cast<char*>(evaluator.c_str()), nullptr};
+  pid_t child = -1;
+  const int spawned = posix_spawn(&child, evaluator.c_str(), &actions, &attributes, argv, environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  close(ends[1]);
+  if (spawned != 0) {
+    close(ends[0]);
+    return Failed("cannot start the script evaluator " + evaluator + ": " + std::strerror(spawned));
+  }
+  const int fd = ends[0];
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+
+  std::string out = Frame('S', script) + Frame('U', url) + Frame('H', host) +
+                    Frame('M', std::to_string(limits.MemoryLimit)) + Frame('C', std::to_string(ask));
+  std::size_t sent = 0;
+  std::string in;
+  std::optional<TPacOutcome> outcome;
   bool timed_out = false;
-  char buffer[4096];
-  for (;;) {
+  const auto deadline = std::chrono::steady_clock::now() + limits.TimeLimit;
+  char chunk[65536];
+  while (!outcome) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       timed_out = true;
       break;
     }
-    pollfd watch{fds[0], POLLIN, 0};
+    pollfd watch{fd, static_cast<short>(POLLIN | (sent < out.size() ? POLLOUT : 0)), 0};
     const int ready = poll(&watch, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 60000)));
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) break;
     if (ready == 0) continue;
-    const ssize_t n = read(fds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
+    if ((watch.revents & POLLOUT) != 0) {
+      const ssize_t n = send(fd, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+      if (n < 0 && errno != EINTR && errno != EAGAIN) break;
+      if (n > 0) sent += static_cast<std::size_t>(n);
+    }
+    if ((watch.revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+    const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;
-    report.append(buffer, static_cast<std::size_t>(n));
-    if (report.size() > kMaxAnswer + 64) break;
+    in.append(chunk, static_cast<std::size_t>(n));
+    bool error = false;
+    while (std::optional<TFrame> frame = TakeFrame(in, kMaxAnswer, error)) {
+      if (frame->kind == 'R') {
+        outcome = TPacOutcome{std::move(frame->payload), {}};
+        break;
+      }
+      if (frame->kind == 'E') {
+        outcome = Failed(std::move(frame->payload));
+        break;
+      }
+      const std::optional<std::string> answer = AnswerAskBack(*frame, complete);
+      out += answer ? Frame('A', *answer) : Frame('N', {});
+    }
+    if (error) break;
   }
-  close(fds[0]);
-  // Whatever ended the wait (a complete report, the time limit, an oversized
-  // or failed read), the child is not needed any more: one that is still
-  // running would otherwise keep the reap below waiting for ever.
+  close(fd);
+  // Whatever ended the wait (the answer, the time limit, a broken or
+  // malformed stream), the evaluator is not needed any more: one that is
+  // still running would otherwise keep the reap below waiting for ever.
   kill(child, SIGKILL);
   Reap(child);
   if (timed_out) {
-    return {std::nullopt, "the script ran longer than " + std::to_string(limits.TimeLimit.count()) + " ms"};
+    return Failed("the script ran longer than " + std::to_string(limits.TimeLimit.count()) + " ms");
   }
-  return DecodeReport(report);
+  return outcome.value_or(Failed("the evaluation ended abnormally"));
 }
 
 }  // namespace orvane

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace orvane {
 
@@ -29,6 +30,19 @@ struct TAutoProxyResult {
   std::string Proxy;   // "host:port" entries separated by ";" (named proxy only)
   std::string ProxyBypass;
 };
+
+// Whether entry reads as one proxy address: "host" or "host:port", optionally
+// with user information in front ("user:password@host:port"). The host is a
+// name of at most 253 letters, digits, "-", "_" and "." or an IPv6 address in
+// square brackets; a port, when given, is 1 to 65535. A script answer naming
+// anything else (a host of a megabyte, characters no host name has, port
+// 70000) counts as a failed script.
+bool IsPlausibleProxyAddress(std::string_view entry);
+
+// The same for every entry of a proxy list as automatic detection yields it
+// ("a:1;b:2", entries separated by ";" or blanks, each optionally with
+// "http://" or "https://" in front); false for a list without entries.
+bool IsPlausibleProxyList(std::string_view list);
 
 // The current user's proxy settings; nullopt when there are none to read.
 std::optional<TIEProxyConfig> GetIEProxyConfigForCurrentUser();

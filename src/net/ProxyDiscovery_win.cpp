@@ -74,6 +74,10 @@ std::optional<TAutoProxyResult> GetProxyForUrl(const std::string& url, const TIE
   result.AccessType = static_cast<int>(info.dwAccessType);
   result.Proxy = TakeGlobalString(info.lpszProxy);
   result.ProxyBypass = TakeGlobalString(info.lpszProxyBypass);
+  // A script naming no plausible proxy counts as a failed script, as on
+  // the other platforms: go direct.
+  if (result.AccessType == kProxyAccessTypeNamedProxy && !IsPlausibleProxyList(result.Proxy))
+    return std::nullopt;
   return result;
 }
 

@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "logging/Logging.h"
+#include "net/PasswordMask.h"
 
 namespace orvane {
 
@@ -25,8 +26,9 @@ constexpr const char kScriptAgent[] = "Brenlow OvixGet/1.0";
 constexpr long kConnectTimeoutMs = 3000;
 constexpr long kTransferTimeoutMs = 10000;
 
+// Script URLs and the script's answer may carry user information.
 void Trace(const std::string& text) {
-  if (Logger != nullptr) Logger->Debug(text);
+  if (Logger != nullptr) Logger->Debug(MaskPasswordsInText(text));
 }
 
 std::string Lower(std::string text) {

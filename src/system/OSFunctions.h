@@ -17,6 +17,12 @@ std::string GetApplicationDataFolder(bool perUser);
 // files live below it) with a trailing separator; empty when unknown.
 std::string GetConfigurationFolder(bool perUser);
 
+// Whether the configuration folder, which receives the installed copy of the
+// program, defaults to the per-user application-data folder. On Windows the
+// machine-wide one (ProgramData) is writable for users; on POSIX it is
+// /etc/xdg, which users cannot write and which is no place for programs.
+bool ConfigFolderIsPerUser();
+
 // The system's temporary folder with a trailing separator.
 std::string GetSystemTempFolder();
 

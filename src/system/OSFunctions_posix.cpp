@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "system/OSFunctions.h"
+#include "system/OSFunctions_posix.h"
 #include "system/SysUtils.h"
 #include "system/Utf8.h"
 
@@ -22,19 +23,6 @@ std::string EnvText(const char* name) {
 
 // XDG variables hold absolute paths only; anything else counts as unset.
 bool IsAbsolute(const std::string& path) { return !path.empty() && path.front() == '/'; }
-
-std::string HomeFolder() {
-  std::string home = EnvText("HOME");
-  if (IsAbsolute(home)) return home;
-  const long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
-    return {};
-  const std::string dir = found->pw_dir;
-  return IsAbsolute(dir) ? dir : std::string();
-}
 
 // XDG_<name>_HOME, else $HOME + fallback; empty without a home folder.
 std::string UserFolder(const char* variable, const char* belowHome) {
@@ -72,6 +60,19 @@ locale_t CaseLocale() {
 
 }  // namespace
 
+std::string HomeFolder() {
+  std::string home = EnvText("HOME");
+  if (IsAbsolute(home)) return home;
+  const long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
+    return {};
+  const std::string dir = found->pw_dir;
+  return IsAbsolute(dir) ? dir : std::string();
+}
+
 std::string GetApplicationDataFolder(bool perUser) {
   return perUser ? UserFolder("XDG_DATA_HOME", ".local/share") : MachineConfigFolder();
 }
@@ -79,6 +80,8 @@ std::string GetApplicationDataFolder(bool perUser) {
 std::string GetConfigurationFolder(bool perUser) {
   return perUser ? UserFolder("XDG_CONFIG_HOME", ".config") : MachineConfigFolder();
 }
+
+bool ConfigFolderIsPerUser() { return true; }
 
 std::string GetSystemTempFolder() {
   const std::string tmp = EnvText("TMPDIR");

@@ -10,12 +10,6 @@
 namespace orvane {
 namespace {
 
-std::string ShellFolder(int csidl) {
-  wchar_t path[MAX_PATH + 1] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  return AddTrailingBackslash(WideToUtf8(path));
-}
-
 // Lowers valid UTF-8 with the user's linguistic casing.
 std::string LowerValidUtf8(const std::string& text) {
   const std::wstring wide = Utf8ToWide(text);
@@ -31,6 +25,12 @@ std::string LowerValidUtf8(const std::string& text) {
 }
 
 }  // namespace
+
+std::string ShellFolder(int csidl) {
+  wchar_t path[MAX_PATH + 1] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  return AddTrailingBackslash(WideToUtf8(path));
+}
 
 std::wstring Utf8ToWide(const std::string& text) {
   if (text.empty()) return {};
@@ -59,6 +59,8 @@ std::string GetApplicationDataFolder(bool perUser) {
 std::string GetConfigurationFolder(bool perUser) {
   return ShellFolder(perUser ? CSIDL_APPDATA : CSIDL_COMMON_APPDATA);
 }
+
+bool ConfigFolderIsPerUser() { return false; }
 
 std::string GetSystemTempFolder() {
   wchar_t path[MAX_PATH + 1] = {};

@@ -20,8 +20,20 @@ std::string GetProcessImagePath(uint32_t pid);
 
 // Asks the system to terminate the process at once (no clean shutdown, no
 // waiting for it to end). True when the system accepted the request; false
-// for 0, for an id that does not exist and for a process the user may not
-// terminate.
+// for an id that does not exist and for a process the user may not
+// terminate. Ids 0 and 1 are refused before the system is asked: on POSIX
+// kill() reads 0 as the own process group and 1 is init; on Windows 0 is the
+// idle process.
 bool KillProcess(uint32_t pid);
+
+// The system call behind KillProcess for an id it does not refuse: SIGKILL
+// on POSIX, TerminateProcess on Windows.
+bool TerminateProcessById(uint32_t pid);
+
+// Replaces the call KillProcess makes (nullptr: TerminateProcessById again)
+// and returns the previous one, so that tests can check a refusal without
+// any process being signalled.
+using TTerminateProcessCall = bool (*)(uint32_t pid);
+TTerminateProcessCall SetTerminateProcessCall(TTerminateProcessCall call);
 
 }  // namespace orvane

@@ -100,7 +100,7 @@ std::string GetProcessImagePath(uint32_t pid) {
   RaiseOSError(error, "Process " + std::to_string(pid));
 }
 
-bool KillProcess(uint32_t pid) {
+bool TerminateProcessById(uint32_t pid) {
   // kill() gives 0, -1 and negative ids a meaning of their own (our process
   // group, every process we may signal, whole groups); only a single real
   // process other than init is ever a target.

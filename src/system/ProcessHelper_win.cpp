@@ -61,7 +61,7 @@ std::string GetProcessImagePath(uint32_t pid) {
   }
 }
 
-bool KillProcess(uint32_t pid) {
+bool TerminateProcessById(uint32_t pid) {
   THandle process(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
   return process.valid() && TerminateProcess(process.get(), 0) != FALSE;
 }

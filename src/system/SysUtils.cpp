@@ -110,7 +110,7 @@ std::string GetCompanyDataFolder(const std::string& sub, bool perUser) {
 
 std::string GetConfigPath(const std::string& sub) {
   if (g_configCache.computed) return g_configCache.folder;
-  const std::string fallback = GetCompanyDataFolder(sub, false);
+  const std::string fallback = GetCompanyDataFolder(sub, ConfigFolderIsPerUser());
   g_configCache.folder = fallback;
   g_configCache.computed = true;
 

@@ -68,8 +68,9 @@ std::string NumberedCopyName(const std::string& path, int n);
 // the machine-wide or per-user application-data folder; empty on failure.
 std::string GetCompanyDataFolder(const std::string& sub, bool perUser);
 
-// Configuration folder (registry-style override "ConfDir", else the
-// machine-wide company folder with sub); computed once per process.
+// Configuration folder (registry-style override "ConfDir", else the company
+// folder with sub: machine-wide on Windows, per-user on POSIX); computed once
+// per process.
 std::string GetConfigPath(const std::string& sub);
 
 // Temporary folder (override "TempDir", else the system's); computed once.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -43,8 +44,8 @@ constexpr char kX64StartMessage[] =
     "Share your Session ID when asked";
 
 // Processes and the shell, scripted; versions come from real files through
-// the real PE reader.
-class FakeLaunchSystem : public ILaunchSystem {
+// the real PE reader. The shortcut installer's services stay the real ones.
+class FakeLaunchSystem : public TRealLaunchSystem {
  public:
   struct Process {
     std::uint32_t pid;
@@ -139,18 +140,19 @@ class LaunchWorkflows : public testing::Test {
   static std::string GenuineSha(const std::string& file) { return Sha(Genuine(file)); }
 
   // The four options as the server publishes them, or those of them that
-  // names lists; then the window loads them.
+  // names lists, with the configured checksums of shas in place of the
+  // genuine ones; then the window loads them.
   void Configure(std::vector<std::string> names = {"teamviewer", "remotely_x86", "remotely_x64",
                                                    "remotely_install"},
-                 const std::string& teamViewerSha = "") {
+                 const std::map<std::string, std::string>& shas = {}) {
     std::vector<TRemoteSupportItem> items;
     for (const std::string& name : names) {
       const std::string file = name == "teamviewer"     ? kQuickSupport
                                : name == "remotely_x64" ? kX64
                                : name == "remotely_x86" ? kX86
                                                         : kInstaller;
-      std::string sha = GenuineSha(file);
-      if (name == "teamviewer" && !teamViewerSha.empty()) sha = teamViewerSha;
+      const auto configured = shas.find(name);
+      const std::string sha = configured != shas.end() ? configured->second : GenuineSha(file);
       items.emplace_back(name, file, server.Url("/" + file), sha,
                          name == "remotely_install" ? kInstallArgs : "");
     }

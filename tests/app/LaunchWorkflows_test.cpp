@@ -60,7 +60,7 @@ TEST_F(LaunchWorkflows, VersionCheckSetsTheFourFlags) {
     std::string configured = GenuineSha(kQuickSupport);
     if (c.local == UpperCaseConfigured)
       std::transform(configured.begin(), configured.end(), configured.begin(), ::toupper);
-    Configure({"teamviewer"}, configured);
+    Configure({"teamviewer"}, {{"teamviewer", configured}});
     Form().mustkillProcess = Form().forceDownloadTeamviewer = Form().needDownloadTeamViewer =
         Form().foundCorrectTeamviewer = true;
     view.heights.clear();
@@ -326,6 +326,20 @@ TEST_F(LaunchWorkflows, DownloadWithWrongChecksumIsAnErrorAndKeepsTheFile) {
   EXPECT_THAT(launch.events, IsEmpty());
   EXPECT_FALSE(view.closed);
   EXPECT_EQ(LocalBytes(kX64), kCorrupt);
+}
+
+TEST_F(LaunchWorkflows, RemotelyChecksumInOtherLetterCaseDoesNotPass) {
+  std::string upper = GenuineSha(kX64);
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  Configure({"remotely_x64"}, {{"remotely_x64", upper}});
+  test::WriteFileBytes(dir / kX64, Genuine(kX64));
+
+  Press("remotely_x64");
+
+  EXPECT_EQ(server.RequestCount(), 1u);  // the local file did not pass either
+  EXPECT_THAT(BoxTexts(view, FakeMainFormView::BoxKind::Error),
+              ElementsAre(StartsWith("Download not successful, checksum invalid!")));
+  EXPECT_THAT(launch.events, IsEmpty());
 }
 
 TEST_F(LaunchWorkflows, FileCheckedInTheWorkingDirectoryIsTheOneStarted) {

@@ -46,7 +46,8 @@ TEST_F(LaunchWorkflows, RealWrongTeamViewerIsStoppedAndQuickSupportStarted) {
   options.Arguments = std::vector<std::string>{(dir / "OrvaneSupport.exe").string(), "--quiet"};
   options.LaunchSystem = &real;
   form = std::make_unique<TMainForm>(view, std::move(options));
-  Configure({"teamviewer", "remotely_x86", "remotely_x64", "remotely_install"}, Sha(standIn));
+  Configure({"teamviewer", "remotely_x86", "remotely_x64", "remotely_install"},
+            {{"teamviewer", Sha(standIn)}});
 
   Press("teamviewer");
 

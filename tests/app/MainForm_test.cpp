@@ -95,8 +95,8 @@ TEST_F(MainFormTest, DefaultIndexSelectsThatEntryOrNothing) {
     int selected;
     std::string text;
   };
-  for (const Case& c :
-       {Case{1, 1, "remotely_x86"}, Case{3, 3, "remotely_install"}, Case{9, -1, ""}, Case{-1, -1, ""}}) {
+  for (const Case& c : {Case{1, 1, "remotely_x86"}, Case{3, 3, "remotely_install"}, Case{4, -1, ""},
+                        Case{9, -1, ""}, Case{-1, -1, ""}}) {
     SCOPED_TRACE(c.defaultIndex);
     PutConfig(ConfigText(kFour, c.defaultIndex));
     view = FakeMainFormView{};

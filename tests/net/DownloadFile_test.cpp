@@ -24,6 +24,7 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 TEST(ParseManualProxyEntry, ReadsTheEntryAsAnUrlAuthority) {
@@ -55,8 +56,10 @@ TEST(ParseManualProxyEntry, ReadsTheEntryAsAnUrlAuthority) {
        {std::pair{"10.0.0.1", kNoProxyPortMessage}, std::pair{"10.0.0.1:", kNoProxyPortMessage},
         std::pair{"HTTP://10.0.0.1:3128", kNoProxyPortMessage},
         std::pair{"user:pw@10.0.0.1/x:80", kNoProxyPortMessage}, std::pair{"[::1]", kNoProxyPortMessage},
-        std::pair{"[::1", "Invalid proxy address: [::1"},
-        std::pair{"[::1]3128", "Invalid proxy address: [::1]3128"}}) {
+        std::pair{":3128", kNoProxyHostMessage}, std::pair{"u:p@:3128", kNoProxyHostMessage},
+        std::pair{"[]:3128", kNoProxyHostMessage}, std::pair{"[::1", "Invalid proxy address: [::1"},
+        std::pair{"[::1]3128", "Invalid proxy address: [::1]3128"},
+        std::pair{"u:secret@[::1", "Invalid proxy address: u:***@[::1"}}) {
     SCOPED_TRACE(entry);
     try {
       ParseManualProxyEntry(entry);
@@ -310,14 +313,14 @@ TEST_F(DownloadFileTest, WindowIsPumpedThroughDiscoveryAndCancelEndsTheDownload)
   *release = true;
 }
 
-TEST_F(DownloadFileTest, ProxyEntryWithoutPortStopsBeforeAnyRequest) {
-  for (const char* entry : {"10.0.0.1", "HTTP://10.0.0.1:3128"}) {
+TEST_F(DownloadFileTest, ProxyEntryWithoutPortOrHostStopsBeforeAnyRequest) {
+  for (auto [entry, message] :
+       {std::pair{"10.0.0.1", kNoProxyPortMessage}, std::pair{"HTTP://10.0.0.1:3128", kNoProxyPortMessage},
+        std::pair{"u:p@:3128", kNoProxyHostMessage}, std::pair{"[::1", "Invalid proxy address: [::1"}}) {
     messages_.shown.clear();
     DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), true, entry, messages_);
-    EXPECT_THAT(messages_.shown, ElementsAre(kNoProxyPortMessage));
+    EXPECT_THAT(messages_.shown, ElementsAre(message));
   }
-  DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), true, "[::1", messages_);
-  EXPECT_EQ(messages_.shown.back(), "Invalid proxy address: [::1");
   EXPECT_EQ(server_.RequestCount(), 0u);
   EXPECT_FALSE(fs::exists(dir_ / "tool.exe"));
 }
@@ -356,6 +359,35 @@ TEST_F(DownloadFileTest, ProxyEntryIsUsedOnlyWhileTicked) {
   EXPECT_EQ(proxy.RequestCount(), 1u);
   EXPECT_EQ(server_.RequestCount(), 3u);
   EXPECT_EQ(foundProxyLines(), 1);  // no line without a proxy
+}
+
+TEST_F(DownloadFileTest, ProxyPasswordsStayOutOfTracesLogAndMessages) {
+  TLogSettings settings;
+  settings.LoggingEnabled = true;
+  settings.AlwaysShowDebug = true;
+  settings.MemoNumRows = 100;
+  test::ScopedRecordingLogger logging(settings, "DownloadFileTest");
+  TinyProxy guarded(TinyProxy::Access::BasicAuth);
+  const std::string password = guarded.Password();
+  const std::string credentials = guarded.User() + ":" + password + "@";
+  // Discovery hands over a script URL, a static proxy and a proxy list that
+  // all carry the password; the proxy list is used.
+  DiscoverProxy(
+      credentials + "127.0.0.1:" + std::to_string(guarded.Port()) + ";" + credentials + "b:1",
+      {false, "http://" + credentials + "wpad.example.invalid/wpad.dat", credentials + "static:1", ""});
+
+  DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), false, "", messages_);
+  DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), true, credentials + "[::1", messages_);
+
+  EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "new tool");
+  EXPECT_THAT(messages_.shown, ElementsAre("Invalid proxy address: " + guarded.User() + ":***@[::1"));
+  EXPECT_TRUE(Traced(" URLEncoded Proxy URI: http://" + guarded.User() +
+                     ":***@127.0.0.1:" + std::to_string(guarded.Port())));
+  EXPECT_TRUE(Traced(" AutoConfigUrl=http://" + guarded.User() + ":***@wpad.example.invalid/wpad.dat"));
+  std::vector<std::string> written = trace_;
+  written.insert(written.end(), logging.control->lines.begin(), logging.control->lines.end());
+  written.insert(written.end(), messages_.shown.begin(), messages_.shown.end());
+  for (const std::string& line : written) EXPECT_THAT(line, Not(HasSubstr(password)));
 }
 
 TEST_F(DownloadFileTest, ProxyAnswerDecidesTheDownload) {

@@ -164,6 +164,7 @@ TEST(PacScript, RangesWithoutGmtUseLocalTime) {
 }
 
 TEST(PacScript, ResultMapping) {
+  const std::string megabyteHost = "PROXY " + std::string(std::size_t{1} << 20, 'a') + ":80";
   struct TCase {
     const char* answer;
     std::optional<int> access;
@@ -181,9 +182,14 @@ TEST(PacScript, ResultMapping) {
       {"SOCKS5 s:1080", std::nullopt, ""},
       {"", std::nullopt, ""},
       {"nonsense", std::nullopt, ""},
+      {"PROXY [::1]:3128; PROXY u:p@a; DIRECT", kProxyAccessTypeNamedProxy, "[::1]:3128;u:p@a"},
+      // A malformed or implausible proxy fails the whole answer.
       {"PROXY", std::nullopt, ""},
       {"PROXY a:1 b:2", std::nullopt, ""},
       {"PROXY http://a:1/", std::nullopt, ""},
+      {"PROXY a:1; PROXY b:70000", std::nullopt, ""},
+      {"PROXY a:1; HTTPS b<c:443; DIRECT", std::nullopt, ""},
+      {megabyteHost.c_str(), std::nullopt, ""},
   };
   for (const TCase& c : cases) {
     const std::optional<TAutoProxyResult> result = PacResultToAutoProxy(c.answer);

@@ -34,6 +34,7 @@ TEST(WinHttpProxyDiscovery, ConfiguredScriptDecidesPerUrl) {
       server.Routes(), "/proxy.pac",
       "return shExpMatch(host, '*.example') ? 'PROXY 127.0.0.1:3128; PROXY 127.0.0.1:3129' : 'DIRECT';");
   ServeScript(server.Routes(), "/broken.pac", "return 'PROXY ' + ;");
+  ServeScript(server.Routes(), "/implausible.pac", "return 'PROXY 127.0.0.1:70000';");
   server.Start();
   // Windows hands over every proxy of the script's answer, separated by ";";
   // Wine's WinHTTP keeps only the first one.
@@ -54,6 +55,7 @@ TEST(WinHttpProxyDiscovery, ConfiguredScriptDecidesPerUrl) {
                 TAutoProxyResult{kProxyAccessTypeNoProxy, "", ""}},
            Case{"script missing", "/missing.pac", "http://tools.example/a.exe", std::nullopt},
            Case{"script broken", "/broken.pac", "http://tools.example/a.exe", std::nullopt},
+           Case{"implausible proxy", "/implausible.pac", "http://tools.example/a.exe", std::nullopt},
        }) {
     SCOPED_TRACE(c.name);
     const std::optional<TAutoProxyResult> got =

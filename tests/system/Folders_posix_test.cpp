@@ -43,6 +43,7 @@ class FoldersTest : public ::testing::Test {
 
   TempDir dir_;
   ScopedEnv configDirs_{"XDG_CONFIG_DIRS", (dir_ / "etc").string() + ":/unused"};
+  ScopedEnv dataHome_{"XDG_DATA_HOME", (dir_ / "data").string()};
   ScopedEnv tmpdir_{"TMPDIR", (dir_ / "tmp").string()};
   const std::string exe_ = LowerCaseText(GetExecutablePath());
 };
@@ -83,9 +84,11 @@ TEST(FolderNames, TrailingSeparatorAndProgramFolder) {
   EXPECT_EQ(GetProgramFolder() + std::filesystem::path(exe).filename().string(), exe);
 }
 
-TEST_F(FoldersTest, ConfigPathDefaultsToCompanyFolderAndIsComputedOnce) {
+// The default is the per-user company folder: the machine-wide one below
+// /etc/xdg is not writable for users, and the folder receives a program copy.
+TEST_F(FoldersTest, ConfigPathDefaultsToUserCompanyFolderAndIsComputedOnce) {
   SetSystemDebugHook(&Record);
-  const std::string expected = (dir_ / "etc").string() + "/Orvane mbH/RemoteSupport/";
+  const std::string expected = (dir_ / "data").string() + "/Orvane mbH/RemoteSupport/";
   EXPECT_EQ(GetConfigPath("RemoteSupport"), expected);
   // Later calls return the first answer whatever they ask for or change.
   WriteOverride("ConfDir", Quoted(exe_) + "=\"/elsewhere\"\n");
@@ -109,7 +112,7 @@ TEST_F(FoldersTest, ConfigPathOverride) {
 
 TEST_F(FoldersTest, ConfigPathIgnoresOverrideOfAnotherType) {
   WriteOverride("ConfDir", Quoted(exe_) + "=dword:00000001\n");
-  EXPECT_EQ(GetConfigPath(""), (dir_ / "etc").string() + "/Orvane mbH/");
+  EXPECT_EQ(GetConfigPath(""), (dir_ / "data").string() + "/Orvane mbH/");
 }
 
 TEST_F(FoldersTest, TempDirectoryDefaultOverrideAndCache) {
