@@ -2,10 +2,10 @@
 //   bench_download serve <MiB>        serves a body of that size to every GET on
 //                                     127.0.0.1 (port printed on stdout) until
 //                                     killed
-//   bench_download get <url> <file>   HttpGet into memory, then the body into
-//                                     the file the way a download is saved;
-//                                     prints "<bytes> <peak RSS in KiB>
-//                                     <seconds in HttpGet> <seconds saving>"
+//   bench_download get <url> <file>   DownloadFile, the program's own way:
+//                                     streamed into a temporary file beside
+//                                     the target, renamed into place; prints
+//                                     "<bytes> <peak RSS in KiB>"
 // bench/download.sh runs both against curl.
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -14,15 +14,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "net/DownloadFile.h"
 #include "net/OvixHttpGet.h"
+#include "net/ProxyDiscovery.h"
 
 namespace {
 
@@ -83,27 +85,16 @@ int Get(const std::string& url, const std::string& file) {
                              [](const std::string&, const orvane::TIEProxyConfig&) {
                                return std::optional<orvane::TAutoProxyResult>();
                              }});
-  using Clock = std::chrono::steady_clock;
-  size_t bytes = 0;
-  std::chrono::duration<double> get{}, save{};
-  {
-    std::string body;
-    orvane::OvixHTTPResponse response;
-    const auto start = Clock::now();
-    orvane::HttpGet(url, body, response);
-    const auto got = Clock::now();
-    if (response.ResponseCode != 200) {
-      std::fprintf(stderr, "download failed: %s\n", response.ResponseText.c_str());
-      return 1;
-    }
-    orvane::WriteFileReplacing(file, body);
-    get = got - start;
-    save = Clock::now() - got;
-    bytes = body.size();
-  }
+  struct Messages : orvane::IDownloadMessages {
+    void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+  } messages;
+  std::uint64_t bytes = 0;
+  orvane::TDownloadHooks hooks;
+  hooks.Progress = [&bytes](std::uint64_t received, std::optional<std::uint64_t>) { bytes = received; };
+  if (orvane::DownloadFile(url, file, false, "", messages, hooks) != orvane::TDownloadResult::Done) return 1;
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("%zu %ld %.3f %.3f\n", bytes, usage.ru_maxrss, get.count(), save.count());
+  std::printf("%llu %ld\n", static_cast<unsigned long long>(bytes), usage.ru_maxrss);
   return 0;
 }
 

@@ -189,6 +189,22 @@ void TLogging::Debug(const std::string& pszFormat) {
   if (pAlwaysShwDbg) WriteMessage(pszFormat, TOrvaneSyslogLvl::slDebug);
 }
 
+void TLogging::Write(TOrvaneSyslogLvl level, const std::string& text) {
+  if (level == TOrvaneSyslogLvl::slDebug) {
+    Debug(text);
+  } else {
+    WriteMessage(text, level);
+  }
+}
+
+namespace {
+thread_local TLogDiversion tDiversion;
+}  // namespace
+
+TLogDiversion DivertLogOnThisThread(TLogDiversion diversion) {
+  return std::exchange(tDiversion, std::move(diversion));
+}
+
 std::string TLogging::PrependDateToStr(const std::string& logmsg) const {
   return pPrependDate ? DateTimeToFileStamp(pClock()) + ": " + logmsg : logmsg;
 }
@@ -257,6 +273,10 @@ std::string TLogging::FormatLine(const std::string& text, TOrvaneSyslogLvl level
 }
 
 void TLogging::WriteMessage(const std::string& text, TOrvaneSyslogLvl level) {
+  if (tDiversion) {
+    tDiversion(level, text);
+    return;
+  }
   const bool repeated = pDontRepeatMessages && text == pLastMessage;
   if (!repeated) {
     if (pDontRepeatMessages) pLastMessage = text;

@@ -101,6 +101,15 @@ struct TLogSettings {
   TLogSyslogSinkFactory SyslogSinkFactory;
 };
 
+// The logger belongs to the GUI thread: its outputs include a window control
+// and it takes no locks. Work on a helper thread that calls into code which
+// logs (proxy discovery during a download) sets a diversion on that thread
+// for the time being: its lines then go to the diversion with their level,
+// and the owning thread writes them on with TLogging::Write. An empty
+// diversion ends it. Returns the thread's previous diversion.
+using TLogDiversion = std::function<void(TOrvaneSyslogLvl level, const std::string& text)>;
+TLogDiversion DivertLogOnThisThread(TLogDiversion diversion);
+
 class TLogging {
  public:
   // The program's logger: the settings procedure (LogSettings.h) decides
@@ -129,6 +138,9 @@ class TLogging {
   // Level 7: produced only when debug messages are switched on; otherwise
   // nothing happens, not even counting.
   void Debug(const std::string& pszFormat);
+  // A line at the given level, as the method of that level writes it; for
+  // lines handed over by a diversion.
+  void Write(TOrvaneSyslogLvl level, const std::string& text);
 
   // printf-style (%s, %d, %.1f); formats only when debug output is on. A
   // pattern that does not fit its arguments is written unformatted with a

@@ -1,11 +1,18 @@
 // The download request every download of the program goes through: the
 // proxy entry of the window becomes the manual proxy, the URL is fetched, and
 // the body replaces the file at the save path only when the server answered
-// 200. Problems are shown to the user, one message each; nothing is raised.
+// 200 and the whole body arrived. Problems are shown to the user, one
+// message each; nothing is raised.
+//
+// Proxy discovery and the transfer run on a helper thread while the calling
+// thread keeps pumping the window's events; the body streams into a
+// temporary file beside the target, so memory stays flat whatever the size.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -43,19 +50,22 @@ enum class TDownloadResult {
 };
 
 struct TDownloadHooks {
-  // Progress of the body; called on the calling thread.
+  // Progress of the file's body (never of an error page); called on the
+  // calling thread when it changed.
   THttpProgress Progress;
-  // Called on the calling thread again and again while the download waits
-  // (proxy discovery included), so that a window can handle its events.
+  // Called on the calling thread every 20 ms or so for as long as the
+  // download runs (proxy discovery and stalls included), so that a window
+  // can handle its events.
   std::function<void()> Pump;
-  // When set and cancelled, the download ends soon with Cancelled.
+  // When set and cancelled, the download ends within a fraction of a second
+  // with Cancelled: no message, no new file, the old file untouched.
   const TDownloadCancel* Cancel = nullptr;
   // Runs on the complete new file before it replaces the one at the save
   // path. A non-empty answer refuses the file: it is dropped, the old file
   // stays, and the answer is shown to the user as the reason.
   std::function<std::string(const std::string& newFilePath)> Check;
-  // When set, receives the Content-Type of the final answer (empty when the
-  // server sent none).
+  // When set, receives the Content-Type header of the final answer ("" when
+  // none came), whatever the outcome.
   std::string* ContentType = nullptr;
 };
 
@@ -84,11 +94,36 @@ class EFileWriteError : public std::runtime_error {
   std::string typeName_;
 };
 
-// Replaces (or creates) the file at path with bytes as one step: the bytes go
-// to a temporary file in the same folder, which is then renamed over path, so
-// the old file stays whole until the new one is complete. An existing file's
-// permissions carry over. Raises EFileWriteError; no temporary file is left
-// behind.
+// A new file that takes the place of the one at path only once it is
+// complete: the bytes go to a temporary file in the same folder, which
+// Commit() renames over path, so the old file stays whole until then and any
+// failure before leaves it as it was. A replaced file's permissions carry
+// over (on POSIX its permission bits 0777 only; a symbolic link at path is
+// replaced itself, its target is never written). Raises EFileWriteError;
+// unless committed, the temporary file is deleted with the object.
+class TReplacingFile {
+ public:
+  explicit TReplacingFile(const std::string& path);
+  ~TReplacingFile();
+  TReplacingFile(const TReplacingFile&) = delete;
+  TReplacingFile& operator=(const TReplacingFile&) = delete;
+
+  void Write(const char* data, std::size_t size);
+  // Back to empty, for an answer that starts over.
+  void Truncate();
+  // Ends the writing; the complete new file can then be read at TempPath().
+  void Close();
+  const std::string& TempPath() const;
+  // Closes if needed and puts the new file in place of path.
+  void Commit();
+
+ private:
+  struct Impl;  // the platform's part
+  std::unique_ptr<Impl> impl_;
+};
+
+// Replaces (or creates) the file at path with bytes as one step, through a
+// TReplacingFile. Raises EFileWriteError; no temporary file is left behind.
 void WriteFileReplacing(const std::string& path, std::string_view bytes);
 
 }  // namespace orvane

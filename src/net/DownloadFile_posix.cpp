@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <random>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -21,20 +22,25 @@ std::string RandomSuffix() {
   return fmt::format("{:012x}", generator() & 0xffffffffffffULL);
 }
 
-// Closes and removes the temporary file unless it was renamed into place.
-class TempFile {
- public:
-  ~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  int fd_ = -1;
-  std::string path_;
-};
-
 }  // namespace
 
-void WriteFileReplacing(const std::string& path, std::string_view bytes) {
+struct TReplacingFile::Impl {
+  ~Impl() {
+    if (fd >= 0) ::close(fd);
+    if (!tempPath.empty()) ::unlink(tempPath.c_str());
+  }
+  EFileWriteError WriteFailed(int error) const {
+    return EFileWriteError("EWriteError",
+                           fmt::format("Cannot write file \"{}\". {}", path, ErrnoText(error)));
+  }
+
+  std::string path;
+  int fd = -1;
+  std::string tempPath;  // empty once renamed into place
+};
+
+TReplacingFile::TReplacingFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
+  impl_->path = path;
   const std::filesystem::path target(path);
   const std::string name = target.filename().string();
   if (name.empty() || name == "." || name == "..") {
@@ -43,50 +49,66 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
 
-  struct stat existing {};
-  const bool replacing = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
-
-  TempFile temp;
-  for (int attempt = 0; attempt < 16 && temp.fd_ < 0; ++attempt) {
+  for (int attempt = 0; attempt < 16 && impl_->fd < 0; ++attempt) {
     const std::string candidate = (folder / ("." + name + "." + RandomSuffix() + ".part")).string();
     // 0666 lets the umask decide, as for any file the program creates.
-    temp.fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (temp.fd_ >= 0) temp.path_ = candidate;
-    if (temp.fd_ < 0 && errno != EEXIST) break;
+    impl_->fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (impl_->fd >= 0) impl_->tempPath = candidate;
+    if (impl_->fd < 0 && errno != EEXIST) break;
   }
-  if (temp.fd_ < 0) {
+  if (impl_->fd < 0) {
     throw EFileWriteError("EFCreateError",
                           fmt::format("Cannot create file \"{}\". {}", path, ErrnoText(errno)));
   }
-  // Best effort: a replaced file keeps its mode; failing that the new file
-  // simply has the default one.
-  if (replacing) (void)::fchmod(temp.fd_, existing.st_mode & 07777);
+  // A replaced file keeps its permission bits, but never set-user-ID,
+  // set-group-ID or sticky: those must not land on downloaded bytes. The
+  // mode is read without following a link: a link is replaced by the new
+  // file like anything else, and its target's mode has no say. Best effort:
+  // failing that, the new file has the default mode.
+  struct stat existing {};
+  if (::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    (void)::fchmod(impl_->fd, existing.st_mode & 0777);
+  }
+}
 
-  const auto writeFailed = [&](int error) {
-    return EFileWriteError("EWriteError",
-                           fmt::format("Cannot write file \"{}\". {}", path, ErrnoText(error)));
-  };
-  const char* data = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t written = ::write(temp.fd_, data, left);
+TReplacingFile::~TReplacingFile() = default;
+
+void TReplacingFile::Write(const char* data, std::size_t size) {
+  if (impl_->fd < 0) throw impl_->WriteFailed(EBADF);
+  while (size > 0) {
+    const ssize_t written = ::write(impl_->fd, data, size);
     if (written < 0) {
       if (errno == EINTR) continue;
-      throw writeFailed(errno);
+      throw impl_->WriteFailed(errno);
     }
     data += written;
-    left -= static_cast<size_t>(written);
+    size -= static_cast<size_t>(written);
   }
+}
+
+void TReplacingFile::Truncate() {
+  if (impl_->fd < 0 || ::ftruncate(impl_->fd, 0) != 0 || ::lseek(impl_->fd, 0, SEEK_SET) != 0) {
+    throw impl_->WriteFailed(impl_->fd < 0 ? EBADF : errno);
+  }
+}
+
+void TReplacingFile::Close() {
   // No flush to disk before the rename: the rename already makes the
   // replacement all-or-nothing for a program that is interrupted, and a file
   // damaged by a power cut is caught by the checksum test before every start.
-  const int fd = std::exchange(temp.fd_, -1);
-  if (::close(fd) != 0) throw writeFailed(errno);
-  if (::rename(temp.path_.c_str(), path.c_str()) != 0) {
+  if (impl_->fd < 0) return;
+  if (::close(std::exchange(impl_->fd, -1)) != 0) throw impl_->WriteFailed(errno);
+}
+
+const std::string& TReplacingFile::TempPath() const { return impl_->tempPath; }
+
+void TReplacingFile::Commit() {
+  Close();
+  if (::rename(impl_->tempPath.c_str(), impl_->path.c_str()) != 0) {
     throw EFileWriteError("EWriteError",
-                          fmt::format("Cannot replace file \"{}\". {}", path, ErrnoText(errno)));
+                          fmt::format("Cannot replace file \"{}\". {}", impl_->path, ErrnoText(errno)));
   }
-  temp.path_.clear();
+  impl_->tempPath.clear();
 }
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <utility>
 
@@ -73,16 +74,28 @@ void ReplaceKeepingACopy(const std::wstring& targetPath, TempFile& temp, const s
 
 }  // namespace
 
-void WriteFileReplacing(const std::string& path, std::string_view bytes) {
-  const std::filesystem::path target(Utf8ToWide(path));
-  const std::wstring name = target.filename().wstring();
+struct TReplacingFile::Impl {
+  EFileWriteError WriteFailed() const {
+    return EFileWriteError("EWriteError", fmt::format("Cannot write file \"{}\". {}", path, LastErrorText()));
+  }
+
+  std::string path;
+  std::filesystem::path target;
+  TempFile temp;
+  std::string tempPath;
+};
+
+TReplacingFile::TReplacingFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
+  impl_->path = path;
+  impl_->target = std::filesystem::path(Utf8ToWide(path));
+  const std::wstring name = impl_->target.filename().wstring();
   if (name.empty() || name == L"." || name == L"..") {
     throw EFileWriteError("EFCreateError", fmt::format("Cannot create file \"{}\". Not a file name", path));
   }
-  std::filesystem::path folder = target.parent_path();
+  std::filesystem::path folder = impl_->target.parent_path();
   if (folder.empty()) folder = L".";
 
-  TempFile temp;
+  TempFile& temp = impl_->temp;
   for (int attempt = 0; attempt < 16 && temp.handle_ == INVALID_HANDLE_VALUE; ++attempt) {
     const std::wstring candidate = (folder / (L"." + name + L"." + RandomSuffix() + L".part")).wstring();
     temp.handle_ =
@@ -94,24 +107,48 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     throw EFileWriteError("EFCreateError",
                           fmt::format("Cannot create file \"{}\". {}", path, LastErrorText()));
   }
+  impl_->tempPath = WideToUtf8(temp.path_);
+}
 
-  const auto writeFailed = [&] {
-    return EFileWriteError("EWriteError", fmt::format("Cannot write file \"{}\". {}", path, LastErrorText()));
-  };
-  const char* data = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    const DWORD chunk = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
-    DWORD written = 0;
-    if (!WriteFile(temp.handle_, data, chunk, &written, nullptr)) throw writeFailed();
-    data += written;
-    left -= written;
+TReplacingFile::~TReplacingFile() = default;
+
+void TReplacingFile::Write(const char* data, std::size_t size) {
+  HANDLE handle = impl_->temp.handle_;
+  if (handle == INVALID_HANDLE_VALUE) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    throw impl_->WriteFailed();
   }
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(handle, data, chunk, &written, nullptr)) throw impl_->WriteFailed();
+    data += written;
+    size -= written;
+  }
+}
+
+void TReplacingFile::Truncate() {
+  HANDLE handle = impl_->temp.handle_;
+  if (handle == INVALID_HANDLE_VALUE ||
+      SetFilePointer(handle, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER || !SetEndOfFile(handle)) {
+    throw impl_->WriteFailed();
+  }
+}
+
+void TReplacingFile::Close() {
   // No flush to disk before the replacement: see the POSIX variant. A failed
   // close can mean unwritten data, as there.
-  if (!CloseHandle(std::exchange(temp.handle_, INVALID_HANDLE_VALUE))) throw writeFailed();
+  if (impl_->temp.handle_ == INVALID_HANDLE_VALUE) return;
+  if (!CloseHandle(std::exchange(impl_->temp.handle_, INVALID_HANDLE_VALUE))) throw impl_->WriteFailed();
+}
 
-  const std::wstring targetPath = target.wstring();
+const std::string& TReplacingFile::TempPath() const { return impl_->tempPath; }
+
+void TReplacingFile::Commit() {
+  Close();
+  const std::string& path = impl_->path;
+  TempFile& temp = impl_->temp;
+  const std::wstring targetPath = impl_->target.wstring();
   const DWORD attributes = GetFileAttributesW(targetPath.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     // A folder at the target's name is refused here, as rename() refuses it

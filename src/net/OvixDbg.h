@@ -18,4 +18,10 @@ void OvixDbg(const std::string& text);
 // Returns the sink that was installed before.
 OvixDbgSink SetOvixDbgSink(OvixDbgSink sink);
 
+// While set, the calling thread's trace lines go to sink instead of the
+// installed one: a download's helper thread hands its lines to the thread
+// that started it, which passes them on to OvixDbg. An empty sink ends the
+// diversion. Returns the thread's previous diversion.
+OvixDbgSink DivertOvixDbgOnThisThread(OvixDbgSink sink);
+
 }  // namespace orvane

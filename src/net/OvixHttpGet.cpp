@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -38,25 +41,60 @@ constexpr long kMaxRedirects = 15;
 // Larger receive chunks than libcurl's 16 KiB default: fewer callbacks and
 // appends for the multi-megabyte executables this program fetches.
 constexpr long kReceiveBufferSize = 256 * 1024;
-// A Content-Length up to this size is reserved in one piece, so the body is
-// never copied while it grows; a larger claim is not trusted that far.
-constexpr std::uint64_t kMaxReserve = std::uint64_t{1} << 30;
+// A body kept in memory is reserved up to this size from its Content-Length,
+// which saves copies while it grows; a header alone never makes the program
+// take more than this.
+constexpr std::uint64_t kMaxReserve = std::uint64_t{4} << 20;
+// How long the transfer loop waits for the sockets before it looks at the
+// cancel flag, the time-outs and the progress again.
+constexpr int kPollMs = 50;
 
 THttpGetSettings& Settings() {
   static THttpGetSettings settings;
   return settings;
 }
 
+// Requests running on any thread. Shutdown waits a little for them: a
+// download given up during proxy discovery finishes on its helper thread,
+// and process exit must not tear down what it still uses. Never freed, so
+// that a request ending during exit finds it.
+struct InFlight {
+  std::mutex mutex;
+  std::condition_variable ended;
+  int count = 0;
+};
+InFlight& Requests() {
+  static InFlight* requests = new InFlight;
+  return *requests;
+}
+
+class InFlightRequest {
+ public:
+  InFlightRequest() {
+    const std::lock_guard lock(Requests().mutex);
+    ++Requests().count;
+  }
+  ~InFlightRequest() {
+    const std::lock_guard lock(Requests().mutex);
+    --Requests().count;
+    Requests().ended.notify_all();
+  }
+  InFlightRequest(const InFlightRequest&) = delete;
+  InFlightRequest& operator=(const InFlightRequest&) = delete;
+};
+
 TProxyDiscovery& Discovery() {
   static TProxyDiscovery discovery;
   return discovery;
 }
 
-// A failure with the type name that goes into ResponseText.
+// A failure with the type name that goes into ResponseText and the cause
+// shown to the user.
 struct RequestFailure {
   std::string type;
   std::string message;
   std::optional<std::int32_t> httpStatus;  // set for HTTP error answers
+  std::string cause;
 };
 
 class RequestError : public std::runtime_error {
@@ -125,19 +163,19 @@ std::string ProxyHostForCurl(const std::string& host) {
   return host;
 }
 
-void ApplyManualProxy(ProxySettings& proxy) {
-  proxy.server = OvixHttpProxy;
-  if (!OvixHttpProxyPort.empty()) {
-    if (auto port = ParseDecimal(OvixHttpProxyPort)) {
+void ApplyManualProxy(const THttpGetRequest& request, ProxySettings& proxy) {
+  proxy.server = request.Proxy;
+  if (!request.ProxyPort.empty()) {
+    if (auto port = ParseDecimal(request.ProxyPort)) {
       proxy.port = *port;
     } else {
       OvixDbg("manual proxy port not an integer. Defaulting to default port");
       proxy.port = 0;
     }
   }
-  if (!OvixHttpProxyUser.empty()) {
-    proxy.user = OvixHttpProxyUser;
-    if (!OvixHttpProxyPassword.empty()) proxy.password = OvixHttpProxyPassword;
+  if (!request.ProxyUser.empty()) {
+    proxy.user = request.ProxyUser;
+    if (!request.ProxyPassword.empty()) proxy.password = request.ProxyPassword;
     proxy.preemptiveBasic = true;
   }
 }
@@ -187,8 +225,7 @@ void ApplyDiscoveredProxy(const std::string& list, ProxySettings& proxy) {
   }
 }
 
-void DiscoverProxy(const std::string& target, ProxySettings& proxy) {
-  const TProxyDiscovery& hooks = Discovery();
+void DiscoverProxy(const std::string& target, const TProxyDiscovery& hooks, ProxySettings& proxy) {
   std::optional<TIEProxyConfig> found = hooks.GetIEProxyConfigForCurrentUser
                                             ? hooks.GetIEProxyConfigForCurrentUser()
                                             : GetIEProxyConfigForCurrentUser();
@@ -211,47 +248,88 @@ void DiscoverProxy(const std::string& target, ProxySettings& proxy) {
   if (result->AccessType == kProxyAccessTypeNamedProxy) ApplyDiscoveredProxy(result->Proxy, proxy);
 }
 
+using Clock = std::chrono::steady_clock;
+
+// Why the transfer loop or a callback ended a transfer early.
+enum class EarlyStop { None, Cancelled, Stalled, TooSlow, AnnouncedTooLarge, GrewTooLarge };
+
 // State shared with libcurl's callbacks for one transfer.
 struct Transfer {
-  Transfer(std::string& destination, const THttpProgress* hook) : body(destination), progress(hook) {}
+  Transfer(IHttpBodySink& target, const THttpGetSettings& limits) : sink(target), settings(limits) {}
 
-  std::string& body;
-  const THttpProgress* progress = nullptr;
-  std::chrono::seconds stallTimeout{0};
-  std::chrono::steady_clock::time_point lastByte = std::chrono::steady_clock::now();
-  bool stalled = false;
+  IHttpBodySink& sink;
+  const THttpGetSettings& settings;
+  // The answer being read; every redirect or proxy answer starts a new one.
   std::string statusLine;
-  std::optional<std::uint64_t> expected;
-  std::exception_ptr callbackError;
   long status = 0;
+  std::optional<std::uint64_t> announced;
+  std::string contentType;
+  bool headersDone = false;     // the blank line came; what follows are trailers
+  bool toSink = false;          // a 2xx body: it goes to the sink
+  std::uint64_t bodyBytes = 0;  // of this answer, whatever its status
+  // Of the whole transfer, headers included: what the time-outs watch.
+  std::uint64_t received = 0;
+  Clock::time_point lastByte = Clock::now();
+  EarlyStop stop = EarlyStop::None;
+  std::exception_ptr sinkError;
+  std::exception_ptr callbackError;
 };
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() &&
+         (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   const size_t length = size * count;
-  t->lastByte = std::chrono::steady_clock::now();
-  try {
-    std::string_view line(data, length);
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
-    if (line.starts_with("HTTP/")) {
-      // A new answer (after a redirect or a proxy's CONNECT reply): only the
-      // body of the last one is kept.
-      t->statusLine = line;
-      t->expected.reset();
-      t->body.clear();
-    } else if (StartsWithNoCase(line, "content-length:")) {
-      std::string_view value = line.substr(std::strlen("content-length:"));
-      while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-      std::uint64_t announced = 0;
-      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), announced);
-      if (ec == std::errc() && end == value.data() + value.size()) {
-        t->expected = announced;
-        if (announced <= kMaxReserve) t->body.reserve(static_cast<size_t>(announced));
-      }
+  t->lastByte = Clock::now();
+  t->received += length;
+  std::string_view line = Trimmed(std::string_view(data, length));
+  if (line.starts_with("HTTP/")) {
+    // A new answer (after a redirect, an authentication round or a proxy's
+    // CONNECT reply).
+    t->statusLine = line;
+    t->status = 0;
+    if (const size_t blank = line.find(' '); blank != std::string_view::npos) {
+      std::string_view code = line.substr(blank + 1, 3);
+      std::from_chars(code.data(), code.data() + code.size(), t->status);
     }
-  } catch (...) {
-    t->callbackError = std::current_exception();
-    return 0;
+    t->announced.reset();
+    t->contentType.clear();
+    t->headersDone = false;
+    t->toSink = false;
+    t->bodyBytes = 0;
+  } else if (t->headersDone) {
+    // Trailers of a chunked body: they change nothing that was decided.
+  } else if (StartsWithNoCase(line, "content-length:")) {
+    const std::string_view value = Trimmed(line.substr(std::strlen("content-length:")));
+    std::uint64_t announced = 0;
+    auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), announced);
+    if (ec == std::errc::result_out_of_range || (ec == std::errc() && end == value.data() + value.size())) {
+      if (ec != std::errc() || announced > t->settings.MaxBodySize) {
+        t->announced = ec == std::errc() ? announced : std::numeric_limits<std::uint64_t>::max();
+        t->stop = EarlyStop::AnnouncedTooLarge;
+        return 0;
+      }
+      t->announced = announced;
+    }
+  } else if (StartsWithNoCase(line, "content-type:")) {
+    t->contentType = Trimmed(line.substr(std::strlen("content-type:")));
+  } else if (line.empty()) {
+    t->headersDone = true;
+    if (t->status < 200 || t->status > 299) return length;
+    try {
+      t->sink.Begin(static_cast<std::int32_t>(t->status), t->announced);
+      t->toSink = true;
+    } catch (...) {
+      t->sinkError = std::current_exception();
+      return 0;
+    }
   }
   return length;
 }
@@ -259,31 +337,21 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   const size_t length = size * count;
-  t->lastByte = std::chrono::steady_clock::now();
+  t->lastByte = Clock::now();
+  t->received += length;
+  t->bodyBytes += length;
+  if (t->bodyBytes > t->settings.MaxBodySize) {
+    t->stop = EarlyStop::GrewTooLarge;
+    return 0;
+  }
+  if (!t->toSink) return length;  // redirects and error pages are not kept
   try {
-    t->body.append(data, length);
+    t->sink.Write(data, length);
   } catch (...) {
-    t->callbackError = std::current_exception();
+    t->sinkError = std::current_exception();
     return 0;
   }
   return length;
-}
-
-// libcurl calls this often while data flows and about once a second while
-// nothing moves, which is what the stall check needs.
-int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  auto* t = static_cast<Transfer*>(user);
-  if (t->stallTimeout.count() > 0 && std::chrono::steady_clock::now() - t->lastByte >= t->stallTimeout) {
-    t->stalled = true;
-    return 1;
-  }
-  try {
-    if (t->progress && *t->progress) (*t->progress)(t->body.size(), t->expected);
-  } catch (...) {
-    t->callbackError = std::current_exception();
-    return 1;
-  }
-  return 0;
 }
 
 template <typename T>
@@ -316,49 +384,191 @@ bool IsTlsFailure(CURLcode rc) {
   }
 }
 
-// Turns a failed transfer into a failure with a type name. A failure at the
-// socket level names its OS error number after "#".
-RequestFailure ClassifyCurlFailure(CURL* curl, CURLcode rc, const char* detailBuffer,
-                                   const std::string& statusLine) {
+// "1 GiB", "64 KiB", "1000 bytes": limits and sizes as a user reads them.
+std::string SizeText(std::uint64_t bytes) {
+  if (bytes >= (std::uint64_t{1} << 30) && bytes % (std::uint64_t{1} << 30) == 0) {
+    return std::to_string(bytes >> 30) + " GiB";
+  }
+  if (bytes >= (std::uint64_t{1} << 20) && bytes % (std::uint64_t{1} << 20) == 0) {
+    return std::to_string(bytes >> 20) + " MiB";
+  }
+  if (bytes >= 1024 && bytes % 1024 == 0) return std::to_string(bytes >> 10) + " KiB";
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+std::string SecondsText(std::chrono::seconds seconds) {
+  return std::to_string(seconds.count()) + (seconds.count() == 1 ? " second" : " seconds");
+}
+
+// The status line's reason phrase, as far as it is plain printable text.
+std::string StatusWords(long status, const std::string& statusLine) {
+  std::string words = std::to_string(status);
+  const size_t code = statusLine.find(' ');
+  if (code == std::string::npos || statusLine.size() <= code + 4) return words;
+  std::string reason;
+  for (char c : statusLine.substr(code + 5, 60)) {
+    if (c < 0x20 || c > 0x7e) break;
+    reason += c;
+  }
+  if (!Trimmed(reason).empty()) words += " " + std::string(Trimmed(reason));
+  return words;
+}
+
+std::string HttpStatusCause(long status, const std::string& statusLine, bool fromProxy) {
+  if (status == 407) {
+    return "The proxy asks for a user name and password (" + StatusWords(status, statusLine) + ").";
+  }
+  return std::string(fromProxy ? "The proxy" : "The server") + " answered " +
+         StatusWords(status, statusLine) + ".";
+}
+
+// Host and port the failing connection went to: the proxy when there is
+// one, else the address being fetched (the last one after redirects).
+std::string Destination(CURL* curl, const ProxySettings& proxy) {
+  if (!proxy.server.empty()) return "the proxy " + proxy.server + " port " + std::to_string(proxy.port);
+  char* effective = nullptr;
+  curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective);
+  std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
+  if (effective == nullptr || !url || curl_url_set(url.get(), CURLUPART_URL, effective, 0) != CURLUE_OK) {
+    return "the server";
+  }
+  const std::string host = BareHost(UrlPart(url.get(), CURLUPART_HOST));
+  char* port = nullptr;
+  std::string portText;
+  if (curl_url_get(url.get(), CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK && port != nullptr) {
+    portText = port;
+    curl_free(port);
+  }
+  return host + (portText.empty() ? "" : " port " + portText);
+}
+
+std::string HostOf(const std::string& text) {
+  std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+    return "the server";
+  }
+  return BareHost(UrlPart(url.get(), CURLUPART_HOST));
+}
+
+// text with a full stop, unless it has one.
+std::string Sentence(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  if (text.empty() || text.back() != '.') text += '.';
+  return text;
+}
+
+std::string CutShortCause(const Transfer& t) {
+  if (t.announced) {
+    return "The connection closed after " + std::to_string(t.bodyBytes) + " of " +
+           std::to_string(*t.announced) + " bytes.";
+  }
+  return "The connection closed after " + std::to_string(t.bodyBytes) + " bytes, before the end of the file.";
+}
+
+// Turns a failed transfer into a failure with a type name and a cause. A
+// failure at the socket level names its OS error number after "#".
+RequestFailure ClassifyCurlFailure(CURL* curl, CURLcode rc, const char* detailBuffer, const Transfer& t,
+                                   const std::string& url, const ProxySettings& proxy) {
   const std::string detail = detailBuffer[0] != '\0' ? detailBuffer : curl_easy_strerror(rc);
   long connectCode = 0;
   curl_easy_getinfo(curl, CURLINFO_HTTP_CONNECTCODE, &connectCode);
   if (connectCode >= 300) {
     // The proxy refused the CONNECT tunnel; that answer is the HTTP error.
-    return {"EHTTPProtocolException", statusLine.empty() ? detail : statusLine,
-            static_cast<std::int32_t>(connectCode)};
+    return {"EHTTPProtocolException", t.statusLine.empty() ? detail : t.statusLine,
+            static_cast<std::int32_t>(connectCode), HttpStatusCause(connectCode, t.statusLine, true)};
   }
+  const bool answered = !t.statusLine.empty();
   if (rc == CURLE_COULDNT_CONNECT || rc == CURLE_RECV_ERROR || rc == CURLE_SEND_ERROR) {
     // The OS error is only looked at for these: libcurl keeps it from any
     // failed connect attempt, also one it recovered from on another address.
     long osErrno = 0;
     curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
-    if (osErrno == 0) return {"ESocketError", detail, std::nullopt};
+    std::string cause;
+    if (rc != CURLE_COULDNT_CONNECT && answered) {
+      cause = CutShortCause(t);
+    } else if (rc == CURLE_COULDNT_CONNECT) {
+      cause =
+          "The connection to " + Destination(curl, proxy) + " failed" +
+          (osErrno != 0 ? ": " + Sentence(SystemErrorMessage(static_cast<int>(osErrno))) : std::string("."));
+    } else {
+      cause = "The connection to " + Destination(curl, proxy) + " broke off before an answer came.";
+    }
+    if (osErrno == 0) return {"ESocketError", detail, std::nullopt, cause};
     return {"ESocketError",
             "Socket Error # " + std::to_string(osErrno) + " " +
                 SystemErrorMessage(static_cast<int>(osErrno)) + ": " + detail,
-            std::nullopt};
+            std::nullopt, cause};
   }
-  if (rc == CURLE_OPERATION_TIMEDOUT) return {"ETimeoutError", detail, std::nullopt};
+  if (rc == CURLE_OPERATION_TIMEDOUT) {
+    // Only the connect time-out is libcurl's; the others are the loop's.
+    return {"ETimeoutError", detail, std::nullopt,
+            "The connection to " + Destination(curl, proxy) + " timed out."};
+  }
   if (rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_RESOLVE_PROXY) {
-    return {"EResolveError", detail, std::nullopt};
+    const std::string host = rc == CURLE_COULDNT_RESOLVE_PROXY ? "the proxy " + proxy.server : HostOf(url);
+    return {"EResolveError", detail, std::nullopt, "The address of " + host + " could not be found."};
   }
-  if (rc == CURLE_TOO_MANY_REDIRECTS) return {"ERedirectError", detail, std::nullopt};
-  if (IsTlsFailure(rc)) return {"ETLSError", detail, std::nullopt};
-  return {"ECurlError", detail, std::nullopt};
+  if (rc == CURLE_TOO_MANY_REDIRECTS) {
+    return {"ERedirectError", detail, std::nullopt,
+            "The server sent too many redirects (more than " + std::to_string(kMaxRedirects) + ")."};
+  }
+  if (rc == CURLE_UNSUPPORTED_PROTOCOL) {
+    return {"ERedirectError", detail, std::nullopt,
+            answered ? "The server redirected to an address that is not http or https, which is refused."
+                     : "Only http and https addresses can be downloaded."};
+  }
+  if (rc == CURLE_PARTIAL_FILE) return {"ECurlError", detail, std::nullopt, CutShortCause(t)};
+  if (rc == CURLE_GOT_NOTHING) {
+    return {"ECurlError", detail, std::nullopt, "The server closed the connection without answering."};
+  }
+  if (rc == CURLE_PEER_FAILED_VERIFICATION) {
+    return {"ETLSError", detail, std::nullopt, "The certificate of " + HostOf(url) + " is not trusted."};
+  }
+  if (IsTlsFailure(rc)) {
+    return {"ETLSError", detail, std::nullopt,
+            "No secure connection to " + HostOf(url) + " could be made: " + detail};
+  }
+  return {"ECurlError", detail, std::nullopt, "The transfer failed: " + detail};
 }
 
-std::optional<RequestFailure> Perform(const std::string& url, const ProxySettings& proxy,
-                                      Transfer& transfer) {
-  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
-  if (!handle) throw RequestError("ECurlError", "cannot create an HTTP client");
-  CURL* curl = handle.get();
-  const THttpGetSettings& settings = Settings();
-  char detail[CURL_ERROR_SIZE] = {};
+// The failure for a transfer the loop or a callback ended early.
+RequestFailure EarlyStopFailure(const Transfer& t) {
+  const THttpGetSettings& s = t.settings;
+  switch (t.stop) {
+    case EarlyStop::Cancelled:
+      return {"EAbort", "Download cancelled", std::nullopt, "The download was cancelled."};
+    case EarlyStop::Stalled:
+      return {"ETimeoutError", "No data received for " + std::to_string(s.StallTimeout.count()) + " seconds",
+              std::nullopt, "No data arrived for " + SecondsText(s.StallTimeout) + "."};
+    case EarlyStop::TooSlow:
+      return {"ETimeoutError",
+              "Less than " + std::to_string(s.LowSpeedLimit) + " bytes a second for " +
+                  std::to_string(s.LowSpeedTime.count()) + " seconds",
+              std::nullopt,
+              "The download was slower than " + SizeText(s.LowSpeedLimit) + "/s for " +
+                  SecondsText(s.LowSpeedTime) + "."};
+    case EarlyStop::AnnouncedTooLarge:
+      return {"ESizeLimitError", "Content-Length above " + std::to_string(s.MaxBodySize), std::nullopt,
+              "The server announced " +
+                  (t.announced && *t.announced != std::numeric_limits<std::uint64_t>::max()
+                       ? SizeText(*t.announced)
+                       : std::string("an endless body")) +
+                  ", more than the limit of " + SizeText(s.MaxBodySize) + "."};
+    case EarlyStop::GrewTooLarge:
+      return {"ESizeLimitError", "Body larger than " + std::to_string(s.MaxBodySize), std::nullopt,
+              "The download grew past the limit of " + SizeText(s.MaxBodySize) + "."};
+    case EarlyStop::None:
+      break;
+  }
+  return {"ECurlError", "unknown", std::nullopt, "The transfer failed."};
+}
 
+void ConfigureHandle(CURL* curl, const std::string& url, const ProxySettings& proxy,
+                     const THttpGetSettings& settings, Transfer& transfer, char* detail) {
   Set(curl, CURLOPT_ERRORBUFFER, detail);
   Set(curl, CURLOPT_URL, url.c_str());
   Set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  // A redirect to file://, ftp:// or anything else is refused.
   Set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   Set(curl, CURLOPT_FOLLOWLOCATION, 1L);
   Set(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
@@ -367,6 +577,10 @@ std::optional<RequestFailure> Perform(const std::string& url, const ProxySetting
   Set(curl, CURLOPT_NOSIGNAL, 1L);
   Set(curl, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
   Set(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.ConnectTimeout.count()));
+  // The bytes are stored as they come: a Content-Encoding nobody asked for
+  // (a gzip-compressed executable) is not undone, so the checksum sees what
+  // the server holds.
+  Set(curl, CURLOPT_HTTP_CONTENT_DECODING, 0L);
 
   // TLS 1.2 or newer, peer certificate and host name checked against the
   // trust store, for the server and for an https proxy alike.
@@ -414,40 +628,137 @@ std::optional<RequestFailure> Perform(const std::string& url, const ProxySetting
   Set(curl, CURLOPT_HEADERDATA, &transfer);
   Set(curl, CURLOPT_WRITEFUNCTION, &OnBody);
   Set(curl, CURLOPT_WRITEDATA, &transfer);
-  // The stall check runs here rather than through libcurl's low-speed limit,
-  // whose speed is an average over several seconds: "no byte for N seconds"
-  // is then exactly that.
-  transfer.stallTimeout = settings.StallTimeout;
-  Set(curl, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-  Set(curl, CURLOPT_XFERINFODATA, &transfer);
-  Set(curl, CURLOPT_NOPROGRESS, 0L);
+}
 
-  transfer.lastByte = std::chrono::steady_clock::now();
-  const CURLcode rc = curl_easy_perform(curl);
-  if (transfer.stalled) {
-    return RequestFailure{
-        "ETimeoutError", "No data received for " + std::to_string(settings.StallTimeout.count()) + " seconds",
-        std::nullopt};
+struct MultiDeleter {
+  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+struct EasyDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+
+// Runs the transfer through libcurl's multi interface, so that the loop gets
+// control back at least every kPollMs whatever the server does: the stall
+// and rate limits are checked here, exactly, and a cancel takes effect
+// within one round.
+std::optional<RequestFailure> Perform(const std::string& url, const ProxySettings& proxy, Transfer& transfer,
+                                      const THttpGetControl& control) {
+  std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+  std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+  if (!easy || !multi) throw RequestError("ECurlError", "cannot create an HTTP client");
+  CURL* curl = easy.get();
+  const THttpGetSettings& settings = transfer.settings;
+  char detail[CURL_ERROR_SIZE] = {};
+  ConfigureHandle(curl, url, proxy, settings, transfer, detail);
+  if (curl_multi_add_handle(multi.get(), curl) != CURLM_OK) {
+    throw RequestError("ECurlError", "cannot start the transfer");
   }
+
+  const auto reportProgress = [&] {
+    if (control.Progress) {
+      control.Progress(transfer.toSink ? transfer.bodyBytes : 0,
+                       transfer.toSink ? transfer.announced : std::nullopt);
+    }
+  };
+  transfer.lastByte = Clock::now();
+  Clock::time_point windowStart = transfer.lastByte;
+  std::uint64_t windowBytes = 0;
+  int running = 1;
+  while (running > 0 && transfer.stop == EarlyStop::None) {
+    if (CURLMcode mc = curl_multi_perform(multi.get(), &running); mc != CURLM_OK) {
+      curl_multi_remove_handle(multi.get(), curl);
+      throw RequestError("ECurlError", curl_multi_strerror(mc));
+    }
+    if (running == 0 || transfer.stop != EarlyStop::None || transfer.sinkError) break;
+    const Clock::time_point now = Clock::now();
+    if (control.Cancelled && control.Cancelled()) {
+      transfer.stop = EarlyStop::Cancelled;
+    } else if (now - transfer.lastByte >= settings.StallTimeout) {
+      transfer.stop = EarlyStop::Stalled;
+    } else if (now - windowStart >= settings.LowSpeedTime) {
+      // The average of each whole window counts, so that a short pause in an
+      // otherwise fast transfer ends nothing.
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - windowStart).count();
+      if (transfer.received - windowBytes < settings.LowSpeedLimit * static_cast<std::uint64_t>(seconds)) {
+        transfer.stop = EarlyStop::TooSlow;
+      }
+      windowStart = now;
+      windowBytes = transfer.received;
+    }
+    if (transfer.stop != EarlyStop::None) break;
+    try {
+      reportProgress();
+    } catch (...) {
+      transfer.callbackError = std::current_exception();
+      break;
+    }
+    if (CURLMcode mc = curl_multi_poll(multi.get(), nullptr, 0, kPollMs, nullptr); mc != CURLM_OK) {
+      curl_multi_remove_handle(multi.get(), curl);
+      throw RequestError("ECurlError", curl_multi_strerror(mc));
+    }
+  }
+
+  CURLcode rc = CURLE_OK;
+  bool finished = false;
+  int queued = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+    if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
+      rc = message->data.result;
+      finished = true;
+    }
+  }
+  curl_multi_remove_handle(multi.get(), curl);
+
+  if (transfer.sinkError) {
+    RequestFailure failure;
+    failure.message = DescribeException(transfer.sinkError, &failure.type);
+    failure.cause = failure.message;
+    return failure;
+  }
+  if (transfer.stop != EarlyStop::None) return EarlyStopFailure(transfer);
   if (transfer.callbackError) {
     RequestFailure failure;
     failure.message = DescribeException(transfer.callbackError, &failure.type);
+    failure.cause = "The transfer was stopped: " + failure.message;
     return failure;
   }
-  if (rc != CURLE_OK) return ClassifyCurlFailure(curl, rc, detail, transfer.statusLine);
+  if (!finished)
+    return RequestFailure{"ECurlError", "transfer ended unexpectedly", std::nullopt,
+                          "The transfer ended unexpectedly."};
+  if (rc != CURLE_OK) return ClassifyCurlFailure(curl, rc, detail, transfer, url, proxy);
 
-  long& status = transfer.status;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-  if (status < 200 || status > 299) {
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &transfer.status);
+  try {
+    reportProgress();
+  } catch (...) {
+    // The transfer is complete; a hook failing on the last report changes
+    // nothing about it.
+  }
+  if (transfer.status < 200 || transfer.status > 299) {
     return RequestFailure{
         "EHTTPProtocolException",
-        transfer.statusLine.empty() ? "HTTP status " + std::to_string(status) : transfer.statusLine,
-        static_cast<std::int32_t>(status)};
+        transfer.statusLine.empty() ? "HTTP status " + std::to_string(transfer.status) : transfer.statusLine,
+        static_cast<std::int32_t>(transfer.status),
+        HttpStatusCause(transfer.status, transfer.statusLine, false)};
   }
   return std::nullopt;
 }
 
 std::string MaskPassword(const std::string& password) { return password.empty() ? "" : "********"; }
+
+// The buffer form's sink: the body in memory.
+class StringSink : public IHttpBodySink {
+ public:
+  explicit StringSink(std::string& destination) : destination_(destination) {}
+  void Begin(std::int32_t, std::optional<std::uint64_t> announced) override {
+    destination_.clear();
+    if (announced) destination_.reserve(static_cast<size_t>(std::min(*announced, kMaxReserve)));
+  }
+  void Write(const char* data, std::size_t size) override { destination_.append(data, size); }
+
+ private:
+  std::string& destination_;
+};
 
 }  // namespace
 
@@ -471,18 +782,24 @@ std::int32_t ResponseCodeFromText(const std::string& text) {
   return code;
 }
 
-void HttpGet(const std::string& url, std::string& destination, OvixHTTPResponse& response,
-             const THttpProgress& progress) {
-  destination.clear();
+THttpGetRequest MakeHttpGetRequest(const std::string& url) {
+  return {url,        OvixHttpProxy, OvixHttpProxyPort, OvixHttpProxyUser, OvixHttpProxyPassword,
+          Settings(), Discovery()};
+}
+
+THttpGetOutcome HttpGet(const THttpGetRequest& request, IHttpBodySink& sink, OvixHTTPResponse& response,
+                        const THttpGetControl& control) {
+  const InFlightRequest inFlight;
+  const std::string& url = request.Url;
   ProxySettings proxy;
-  Transfer transfer(destination, &progress);
+  Transfer transfer(sink, request.Settings);
   std::optional<RequestFailure> failure;
   try {
-    if (!OvixHttpProxy.empty()) {
-      ApplyManualProxy(proxy);
+    if (!request.Proxy.empty()) {
+      ApplyManualProxy(request, proxy);
     } else {
       try {
-        DiscoverProxy(url, proxy);
+        DiscoverProxy(url, request.Discovery, proxy);
       } catch (const std::exception& e) {
         // Discovery that breaks down means no proxy, like discovery that
         // finds none.
@@ -494,20 +811,30 @@ void HttpGet(const std::string& url, std::string& destination, OvixHTTPResponse&
     OvixDbg(" OvixHttpProxyPort: " + std::to_string(proxy.port));
     OvixDbg(" OvixHttpProxyUser: " + proxy.user);
     OvixDbg(" OvixHttpProxyPassword: " + MaskPassword(proxy.password));
-    if (StartsWithNoCase(url, "https://") && !OpenSSLPrepared()) PrepareOpenSSL();
-    failure = Perform(url, proxy, transfer);
+    if (control.MayConnect && !control.MayConnect()) {
+      transfer.stop = EarlyStop::Cancelled;
+      failure = EarlyStopFailure(transfer);
+    } else {
+      if (StartsWithNoCase(url, "https://") && !OpenSSLPrepared()) PrepareOpenSSL();
+      failure = Perform(url, proxy, transfer, control);
+    }
   } catch (...) {
     failure.emplace();
     failure->message = DescribeException(std::current_exception(), &failure->type);
+    failure->cause = failure->type == "EOpenSSLError"
+                         ? "Secure connections (https) are not available: " + failure->message
+                         : "The request could not be made: " + failure->message;
   }
 
+  THttpGetOutcome outcome;
+  outcome.ContentType = transfer.contentType;
   if (!failure) {
     response.ResponseText = transfer.statusLine;
     response.ResponseCode = static_cast<std::int32_t>(transfer.status);
     response.ProxyHost = proxy.server;
     response.ProxyPort = std::to_string(proxy.port);
     response.ProxyUserName = proxy.user;
-    return;
+    return outcome;
   }
 
   OvixDbg("Error (class: " + failure->type + ")  in HTTP Get (" + url + ") " + failure->message + " " +
@@ -515,9 +842,26 @@ void HttpGet(const std::string& url, std::string& destination, OvixHTTPResponse&
   response.ResponseText = "Error: " + failure->type + " " + failure->message;
   response.ResponseCode =
       failure->httpStatus ? *failure->httpStatus : ResponseCodeFromText(response.ResponseText);
+  outcome.Cancelled = transfer.stop == EarlyStop::Cancelled;
+  outcome.Cause = failure->cause;
+  outcome.SinkError = transfer.sinkError;
+  return outcome;
 }
 
-void ShutdownOvixHttpGet() {
+void HttpGet(const std::string& url, std::string& destination, OvixHTTPResponse& response,
+             const THttpProgress& progress) {
+  destination.clear();
+  StringSink sink(destination);
+  THttpGetControl control;
+  control.Progress = progress;
+  HttpGet(MakeHttpGetRequest(url), sink, response, control);
+}
+
+void ShutdownOvixHttpGet(std::chrono::milliseconds waitForRequests) {
+  {
+    std::unique_lock lock(Requests().mutex);
+    Requests().ended.wait_for(lock, waitForRequests, [] { return Requests().count == 0; });
+  }
   if (OpenSSLPrepared()) CleanupOpenSSL();
   ClearOvixHttpProxy();
 }

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 #include "net/OvixDbg.h"
@@ -9,13 +11,18 @@
 namespace orvane {
 namespace {
 
-bool g_prepared = false;
+// Downloads run on helper threads: preparing and releasing are serialised,
+// the flag can be read anywhere.
+std::atomic<bool> g_prepared{false};
+std::mutex g_preparing;
 
 }  // namespace
 
 bool OpenSSLPrepared() { return g_prepared; }
 
 void PrepareOpenSSL() {
+  const std::lock_guard lock(g_preparing);
+  if (g_prepared) return;  // another thread was first
   const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
   const std::string backend = info->ssl_version ? info->ssl_version : "";
   if ((info->features & CURL_VERSION_SSL) == 0 || backend.rfind(kTlsBackendName, 0) != 0) {
@@ -41,6 +48,7 @@ void PrepareOpenSSL() {
 }
 
 void CleanupOpenSSL() {
+  const std::lock_guard lock(g_preparing);
   if (!g_prepared) return;
   // The TLS library frees its global state by itself at process exit; only
   // libcurl's reference is returned, so that a later https request in this

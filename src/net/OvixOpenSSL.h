@@ -23,8 +23,8 @@ class EOpenSSLError : public std::runtime_error {
 bool OpenSSLPrepared();
 
 // Initialises the TLS library; raises EOpenSSLError on failure and leaves the
-// prepared flag false, so that the next https request tries again. Callers
-// call it only while the flag is false.
+// prepared flag false, so that the next https request tries again. Does
+// nothing when already prepared. Safe to call from any thread.
 void PrepareOpenSSL();
 
 // Platform part: the name libcurl reports for the TLS backend this build

@@ -185,7 +185,8 @@ TEST_F(LaunchWorkflows, TeamViewerWorkflow) {
       EXPECT_EQ(LocalBytes(kQuickSupport), kCorrupt);  // the downloaded file stays
     }
     if (c.served == Missing) {
-      EXPECT_THAT(view.MessageTexts(), ElementsAre("Download Failed with Status Code: 404"));
+      EXPECT_THAT(view.MessageTexts(),
+                  ElementsAre("Download Failed with Status Code: 404\r\nThe server answered 404 Not Found."));
       EXPECT_EQ(view.status, "Download failed, nothing started");
       EXPECT_THAT(view.statusHistory, testing::Not(Contains("Download Successful")));
       EXPECT_EQ(fs::exists(dir / kQuickSupport), c.local != Absent);
@@ -314,7 +315,8 @@ TEST_F(LaunchWorkflows, FailedDownloadStartsNothingAndKeepsTheWindowOpen) {
   EXPECT_EQ(server.RequestCount(), 1u);
   // The checksum box, then the download's own report; no start message.
   EXPECT_THAT(view.MessageTexts(),
-              ElementsAre(HasSubstr("Expected: "), "Download Failed with Status Code: 404"));
+              ElementsAre(HasSubstr("Expected: "),
+                          "Download Failed with Status Code: 404\r\nThe server answered 404 Not Found."));
   EXPECT_THAT(launch.events, IsEmpty());
   EXPECT_FALSE(view.closed);
   EXPECT_EQ(view.status, "Download failed, nothing started");

@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <memory>
+#include <thread>
 
 #include "logging/Logging.h"
 #include "net/DownloadTestSupport.h"
 #include "support/RecordingLogControl.h"
 #include "support/RefusingPort.h"
 #include "support/TinyProxy.h"
+#include "system/OSFunctions.h"
 
 namespace orvane::test {
 namespace {
@@ -20,6 +25,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 TEST(ParseManualProxyEntry, ReadsTheEntryAsAnUrlAuthority) {
   struct Case {
@@ -74,24 +80,237 @@ TEST_F(DownloadFileTest, WritesTheBodyAndReportsProgress) {
   EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("tool.exe"));
 }
 
-TEST_F(DownloadFileTest, FailedDownloadsLeaveTheOldFileUntouched) {
+// Serves the misbehaving answers of the table below.
+void ServeHostileAnswers(LoopbackHttpServer& server) {
+  httplib::Server& routes = server.Routes();
+  routes.Get("/missing.exe", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 404;
+    res.set_content("<html>" + std::string(2000, 'x') + "</html>", "text/html");
+  });
+  // Sends 10 of 1000 announced bytes, then nothing.
+  routes.Get("/stall.exe", [&server](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(1000, "application/octet-stream",
+                             [&server](size_t offset, size_t, httplib::DataSink& sink) {
+                               if (offset == 0) return sink.write("0123456789", 10);
+                               server.WaitUntilStopping();
+                               return false;
+                             });
+  });
+  // 16 bytes every 100 ms: alive, but far below any useful rate.
+  routes.Get("/trickle.exe", [&server](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("application/octet-stream", [&server](size_t, httplib::DataSink& sink) {
+      server.WaitUntilStopping(std::chrono::milliseconds(100));
+      return sink.write("0123456789abcdef", 16);
+    });
+  });
+  routes.Get("/endless.exe", [](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("application/octet-stream", [](size_t, httplib::DataSink& sink) {
+      static const std::string chunk(16 << 10, 'z');
+      return sink.write(chunk.data(), chunk.size());
+    });
+  });
+  // A redirect that claims gigabytes of body.
+  routes.Get("/lying-hop.exe", [&server](const httplib::Request&, httplib::Response& res) {
+    res.set_redirect("/tool.exe");
+    res.set_content_provider(std::size_t{3} << 30, "text/html",
+                             [&server](size_t, size_t, httplib::DataSink&) {
+                               server.WaitUntilStopping();
+                               return false;
+                             });
+  });
+  routes.Get("/loop.exe",
+             [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/loop.exe"); });
+  routes.Get("/to-file.exe",
+             [](const httplib::Request&, httplib::Response& res) { res.set_redirect("file:///etc/passwd"); });
+  for (int status : {203, 204, 206}) {
+    routes.Get("/" + std::to_string(status) + ".exe",
+               [status](const httplib::Request&, httplib::Response& res) {
+                 res.status = status;
+                 res.set_content("part of a tool", "application/octet-stream");
+               });
+  }
+}
+
+TEST_F(DownloadFileTest, FailedDownloadsSayWhyAndLeaveTheOldFileUntouched) {
+  LoopbackHttpServer hostile;
+  ServeHostileAnswers(hostile);
+  hostile.Routes().Get("/tool.exe", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("new tool", "application/octet-stream");
+  });
+  hostile.Start();
   RefusingPort refusing;
+  THttpGetSettings settings = GetHttpGetSettings();
+  settings.StallTimeout = std::chrono::seconds(1);
+  settings.LowSpeedTime = std::chrono::seconds(1);
+  settings.MaxBodySize = 64 << 10;
+  SetHttpGetSettings(settings);
+
   struct Case {
     std::string url;
-    std::string message;
+    std::string message;  // the box, or its start where the OS has its say
+    bool bodyShown;       // a 200 answer began: its progress may be shown
   };
-  for (const Case& c : {Case{server_.Url("/missing.exe"), "Download Failed with Status Code: 404"},
-                        Case{server_.Url("/cut.exe"), "Download Failed with Status Code: 6666"},
-                        Case{refusing.Url("/tool.exe"), "Download Failed with Status Code: " +
-                                                            std::to_string(kConnectionRefusedError)}}) {
+  const std::string failed = "Download Failed with Status Code: ";
+  for (const Case& c : {
+           Case{hostile.Url("/missing.exe"), failed + "404\r\nThe server answered 404 Not Found.", false},
+           Case{server_.Url("/cut.exe"), failed + "6666\r\nThe connection closed after 7 of 100 bytes.",
+                true},
+           Case{refusing.Url("/tool.exe"),
+                failed + std::to_string(kConnectionRefusedError) + "\r\nThe connection to 127.0.0.1 port " +
+                    std::to_string(refusing.Port()) +
+                    " failed: " + SystemErrorMessage(kConnectionRefusedError),
+                false},
+           Case{hostile.Url("/stall.exe"), failed + "6666\r\nNo data arrived for 1 second.", true},
+           Case{hostile.Url("/trickle.exe"),
+                failed + "6666\r\nThe download was slower than 1 KiB/s for 1 second.", true},
+           Case{hostile.Url("/endless.exe"), failed + "6666\r\nThe download grew past the limit of 64 KiB.",
+                true},
+           Case{hostile.Url("/lying-hop.exe"),
+                failed + "6666\r\nThe server announced 3 GiB, more than the limit of 64 KiB.", false},
+           Case{hostile.Url("/loop.exe"),
+                failed + "6666\r\nThe server sent too many redirects (more than 15).", false},
+           Case{
+               hostile.Url("/to-file.exe"),
+               failed +
+                   "6666\r\nThe server redirected to an address that is not http or https, which is refused.",
+               false},
+           Case{hostile.Url("/203.exe"),
+                failed + "203\r\nThe server answered 203 Non-Authoritative Information instead of the file.",
+                false},
+           Case{hostile.Url("/204.exe"),
+                failed + "204\r\nThe server answered 204 No Content instead of the file.", false},
+           Case{hostile.Url("/206.exe"),
+                failed + "206\r\nThe server answered 206 Partial Content instead of the file.", false},
+       }) {
     SCOPED_TRACE(c.url);
     WriteFileBytes(dir_ / "tool.exe", "old tool");
     messages_.shown.clear();
-    DownloadFile(c.url, (dir_ / "tool.exe").string(), false, "", messages_);
-    EXPECT_THAT(messages_.shown, ElementsAre(c.message));
+    size_t progressCalls = 0;
+    const TDownloadResult result =
+        DownloadFile(c.url, (dir_ / "tool.exe").string(), false, "", messages_,
+                     [&](std::uint64_t, std::optional<std::uint64_t>) { ++progressCalls; });
+    EXPECT_EQ(result, TDownloadResult::Failed);
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_THAT(messages_.shown[0], StartsWith(c.message));
+    EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "old tool");
+    EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("tool.exe"));
+    if (!c.bodyShown) {
+      EXPECT_EQ(progressCalls, 0u);
+    }
+  }
+}
+
+TEST_F(DownloadFileTest, CompressedBodyIsStoredByteForByte) {
+  // "new tool", gzip-compressed, sent with a Content-Encoding nobody asked
+  // for: the file must hold what the server holds.
+  static const unsigned char packed[] = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x03,
+                                         0xcb, 0x4b, 0x2d, 0x57, 0x28, 0xc9, 0xcf, 0xcf, 0x01, 0x00,
+                                         0x12, 0xfd, 0x9c, 0xaf, 0x08, 0x00, 0x00, 0x00};
+  const std::string bytes(reinterpret_cast<const char*>(packed), sizeof packed);
+  LoopbackHttpServer server;
+  server.Routes().Get("/packed.exe", [&bytes](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Content-Encoding", "gzip");
+    res.set_content(bytes, "application/x-msdownload");
+  });
+  server.Start();
+
+  std::string contentType;
+  TDownloadHooks hooks;
+  hooks.ContentType = &contentType;
+  EXPECT_EQ(
+      DownloadFile(server.Url("/packed.exe"), (dir_ / "tool.exe").string(), false, "", messages_, hooks),
+      TDownloadResult::Done);
+  EXPECT_THAT(messages_.shown, IsEmpty());
+  EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), bytes);
+  EXPECT_EQ(contentType, "application/x-msdownload");
+}
+
+TEST_F(DownloadFileTest, CheckSeesTheWholeNewFileAndCanRefuseIt) {
+  WriteFileBytes(dir_ / "tool.exe", "old tool");
+  std::string contentType;
+  std::string checked;
+  TDownloadHooks hooks;
+  hooks.ContentType = &contentType;
+  hooks.Check = [&](const std::string& newFile) {
+    checked = ReadFileBytes(newFile);
+    return std::string("The downloaded file is not the expected program.");
+  };
+  EXPECT_EQ(DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), false, "", messages_, hooks),
+            TDownloadResult::Failed);
+  EXPECT_EQ(checked, "new tool");
+  EXPECT_THAT(messages_.shown, ElementsAre("The downloaded file is not the expected program."));
+  EXPECT_EQ(contentType, "application/octet-stream");
+  EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "old tool");
+  EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("tool.exe"));
+
+  hooks.Check = [](const std::string&) { return std::string(); };
+  EXPECT_EQ(DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), false, "", messages_, hooks),
+            TDownloadResult::Done);
+  EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "new tool");
+}
+
+TEST_F(DownloadFileTest, WindowIsPumpedThroughDiscoveryAndCancelEndsTheDownload) {
+  LoopbackHttpServer server;
+  ServeHostileAnswers(server);
+  server.Start();
+  // Discovery that goes on only once the window has been pumped a few
+  // times: it finishes only if pumping goes on while it runs.
+  std::atomic<int> pumps{0};
+  auto sawPumps = std::make_shared<std::atomic<bool>>(false);
+  SetProxyDiscovery({[&pumps, sawPumps]() -> std::optional<TIEProxyConfig> {
+                       for (int i = 0; i < 1000 && pumps < 3; ++i) {
+                         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                       }
+                       *sawPumps = pumps >= 3;
+                       return std::nullopt;
+                     },
+                     {}});
+  TDownloadHooks hooks;
+  hooks.Pump = [&pumps] { ++pumps; };
+  EXPECT_EQ(DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), false, "", messages_, hooks),
+            TDownloadResult::Done);
+  EXPECT_TRUE(*sawPumps);
+  EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "new tool");
+
+  // Cancelled from inside the pump, during a stalled transfer and during a
+  // discovery that never ends by itself: no box, no new file, the old one
+  // kept.
+  WriteFileBytes(dir_ / "tool.exe", "old tool");
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+  };
+  for (const Case& c : {
+           Case{"stalled transfer", [] {}},
+           Case{"endless discovery",
+                [release] {
+                  SetProxyDiscovery({[release]() -> std::optional<TIEProxyConfig> {
+                                       while (!*release)
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                                       return std::nullopt;
+                                     },
+                                     {}});
+                }},
+       }) {
+    SCOPED_TRACE(c.name);
+    SetProxyDiscovery({[] { return std::optional<TIEProxyConfig>(); }, {}});
+    c.arrange();
+    TDownloadCancel cancel;
+    int calls = 0;
+    hooks.Cancel = &cancel;
+    hooks.Pump = [&] {
+      if (++calls == 5) cancel.Cancel();
+    };
+    EXPECT_EQ(
+        DownloadFile(server.Url("/stall.exe"), (dir_ / "tool.exe").string(), false, "", messages_, hooks),
+        TDownloadResult::Cancelled);
+    EXPECT_EQ(calls, 5);
+    EXPECT_THAT(messages_.shown, IsEmpty());
     EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "old tool");
     EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("tool.exe"));
   }
+  *release = true;
 }
 
 TEST_F(DownloadFileTest, ProxyEntryWithoutPortOrHostStopsBeforeAnyRequest) {
@@ -175,24 +394,31 @@ TEST_F(DownloadFileTest, ProxyAnswerDecidesTheDownload) {
   TinyProxy open;
   TinyProxy guarded(TinyProxy::Access::BasicAuth);
   const std::string guardedAt = "127.0.0.1:" + std::to_string(guarded.Port());
+  // Through the proxy's CONNECT tunnel (refused before any TLS is spoken).
+  const std::string tunnelled = "https://127.0.0.1:" + std::to_string(server_.Port()) + "/tool.exe";
+  const std::string asksCredentials =
+      "Download Failed with Status Code: 407\r\nThe proxy asks for a user name and password (407 Proxy "
+      "Authentication Required).";
   struct Case {
     const char* name;
     const TinyProxy& proxy;
     std::string entry;
+    std::string url;
     std::string message;  // empty: the download went through
   };
   for (const Case& c : {
-           Case{"open proxy", open, "127.0.0.1:" + std::to_string(open.Port()), ""},
-           Case{"no credentials", guarded, guardedAt, "Download Failed with Status Code: 407"},
-           Case{"wrong password", guarded, guarded.User() + ":wrong@" + guardedAt,
-                "Download Failed with Status Code: 401"},
+           Case{"open proxy", open, "127.0.0.1:" + std::to_string(open.Port()), server_.Url("/tool.exe"), ""},
+           Case{"no credentials", guarded, guardedAt, server_.Url("/tool.exe"), asksCredentials},
+           Case{"no credentials, tunnel", guarded, guardedAt, tunnelled, asksCredentials},
+           Case{"wrong password", guarded, guarded.User() + ":wrong@" + guardedAt, server_.Url("/tool.exe"),
+                "Download Failed with Status Code: 401\r\nThe server answered 401 Unauthorized."},
        }) {
     SCOPED_TRACE(c.name);
     WriteFileBytes(dir_ / "tool.exe", "old tool");
     messages_.shown.clear();
     const size_t before = c.proxy.RequestCount();
     const size_t served = server_.RequestCount();
-    DownloadFile(server_.Url("/tool.exe"), (dir_ / "tool.exe").string(), true, c.entry, messages_);
+    DownloadFile(c.url, (dir_ / "tool.exe").string(), true, c.entry, messages_);
     EXPECT_EQ(c.proxy.RequestCount(), before + 1);
     if (c.message.empty()) {
       EXPECT_THAT(messages_.shown, IsEmpty());

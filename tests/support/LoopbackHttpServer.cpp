@@ -12,6 +12,8 @@ void LoopbackHttpServer::ServeFolder(const std::filesystem::path& folder, const 
   if (!server_->set_mount_point(mountPoint, folder.string())) {
     throw std::runtime_error("cannot serve folder " + folder.string());
   }
+  // Programs go out as download servers send them, not as text.
+  server_->set_file_extension_and_mimetype_mapping("exe", "application/octet-stream");
 }
 
 void LoopbackHttpServer::Start() {
