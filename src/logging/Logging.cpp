@@ -198,11 +198,17 @@ void TLogging::Write(TOrvaneSyslogLvl level, const std::string& text) {
 }
 
 namespace {
-thread_local TLogDiversion tDiversion;
+// A plain pointer on purpose: a thread_local object with a destructor is
+// destroyed at thread exit, and with the MinGW runtime that could happen
+// after its storage was released, which crashed detached download threads.
+thread_local TLogDiversion* tDiversion = nullptr;
 }  // namespace
 
 TLogDiversion DivertLogOnThisThread(TLogDiversion diversion) {
-  return std::exchange(tDiversion, std::move(diversion));
+  TLogDiversion previous = tDiversion ? std::move(*tDiversion) : TLogDiversion();
+  delete tDiversion;
+  tDiversion = diversion ? new TLogDiversion(std::move(diversion)) : nullptr;
+  return previous;
 }
 
 std::string TLogging::PrependDateToStr(const std::string& logmsg) const {
@@ -274,7 +280,7 @@ std::string TLogging::FormatLine(const std::string& text, TOrvaneSyslogLvl level
 
 void TLogging::WriteMessage(const std::string& text, TOrvaneSyslogLvl level) {
   if (tDiversion) {
-    tDiversion(level, text);
+    (*tDiversion)(level, text);
     return;
   }
   const bool repeated = pDontRepeatMessages && text == pLastMessage;

@@ -10,7 +10,10 @@ OvixDbgSink& Sink() {
   static OvixDbgSink sink;
   return sink;
 }
-thread_local OvixDbgSink tDiversion;
+// A plain pointer on purpose: a thread_local object with a destructor is
+// destroyed at thread exit, and with the MinGW runtime that could happen
+// after its storage was released, which crashed detached download threads.
+thread_local OvixDbgSink* tDiversion = nullptr;
 }  // namespace
 
 // Trace lines quote proxy lists and URLs as they were found, user
@@ -18,13 +21,18 @@ thread_local OvixDbgSink tDiversion;
 void OvixDbg(const std::string& text) {
   // A diverted line is masked when the thread it goes to passes it on.
   if (tDiversion) {
-    tDiversion(text);
+    (*tDiversion)(text);
   } else if (const auto& sink = Sink()) {
     sink(MaskPasswordsInText(text));
   }
 }
 
-OvixDbgSink DivertOvixDbgOnThisThread(OvixDbgSink sink) { return std::exchange(tDiversion, std::move(sink)); }
+OvixDbgSink DivertOvixDbgOnThisThread(OvixDbgSink sink) {
+  OvixDbgSink previous = tDiversion ? std::move(*tDiversion) : OvixDbgSink();
+  delete tDiversion;
+  tDiversion = sink ? new OvixDbgSink(std::move(sink)) : nullptr;
+  return previous;
+}
 
 OvixDbgSink SetOvixDbgSink(OvixDbgSink sink) { return std::exchange(Sink(), std::move(sink)); }
 

@@ -140,8 +140,10 @@ TEST_F(DownloadFileTest, FailedDownloadsSayWhyAndLeaveTheOldFileUntouched) {
   hostile.Start();
   RefusingPort refusing;
   THttpGetSettings settings = GetHttpGetSettings();
+  // The rate window is longer than the stall limit, so that the stalled
+  // server is always caught by the stall rule first.
   settings.StallTimeout = std::chrono::seconds(1);
-  settings.LowSpeedTime = std::chrono::seconds(1);
+  settings.LowSpeedTime = std::chrono::seconds(2);
   settings.MaxBodySize = 64 << 10;
   SetHttpGetSettings(settings);
 
@@ -162,7 +164,7 @@ TEST_F(DownloadFileTest, FailedDownloadsSayWhyAndLeaveTheOldFileUntouched) {
                 false},
            Case{hostile.Url("/stall.exe"), failed + "6666\r\nNo data arrived for 1 second.", true},
            Case{hostile.Url("/trickle.exe"),
-                failed + "6666\r\nThe download was slower than 1 KiB/s for 1 second.", true},
+                failed + "6666\r\nThe download was slower than 1 KiB/s for 2 seconds.", true},
            Case{hostile.Url("/endless.exe"), failed + "6666\r\nThe download grew past the limit of 64 KiB.",
                 true},
            Case{hostile.Url("/lying-hop.exe"),
