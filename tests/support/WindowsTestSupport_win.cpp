@@ -50,6 +50,13 @@ bool RunningUnderWine() {
   return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
+bool RunningUnderWow64() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+bool Running64BitWindows() { return sizeof(void*) == 8 || RunningUnderWow64(); }
+
 std::filesystem::path StandInProgram() { return Utf8Path(GetProgramFolder()) / ORVANE_STANDIN_EXE; }
 
 std::filesystem::path VersionedProgram() { return Utf8Path(GetProgramFolder()) / ORVANE_VERSIONED_EXE; }

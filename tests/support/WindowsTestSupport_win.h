@@ -23,6 +23,12 @@ std::string PathUtf8(const std::filesystem::path& path);
 // for the few assertions where Wine is known to answer differently.
 bool RunningUnderWine();
 
+// Whether this is a 32-bit program on 64-bit Windows (WOW64, as customers
+// run the shipped program), and whether Windows itself is 64-bit, for the
+// tests of registry views and 64-bit programs beside a 32-bit one.
+bool RunningUnderWow64();
+bool Running64BitWindows();
+
 // The stand-in program (support/standin/StandIn.cpp) and the program with
 // version 4.3.2.1 (support/versioned), in the test program's folder.
 std::filesystem::path StandInProgram();

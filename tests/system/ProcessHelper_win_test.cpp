@@ -76,5 +76,36 @@ TEST(ProcessHelperWin, FindsInspectsAndStopsARunningProgram) {
   }
 }
 
+// The remote-support tools are often 64-bit programs, while the shipped
+// program is 32-bit: on 64-bit Windows it must find and read the path of a
+// 64-bit process. The one started is the system's notepad, reached through
+// Sysnative (System32 itself is the 32-bit SysWOW64 for a 32-bit program).
+TEST(ProcessHelperWin, Finds64BitProgramsFromA32BitOne) {
+  if (!test::RunningUnderWow64())
+    GTEST_SKIP() << "meaningful only for a 32-bit program on 64-bit Windows; this one is "
+                 << 8 * sizeof(void*) << "-bit on " << (test::Running64BitWindows() ? "64" : "32")
+                 << "-bit Windows";
+  wchar_t windows[MAX_PATH];
+  const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
+  ASSERT_TRUE(n > 0 && n < MAX_PATH);
+  const fs::path folder(std::wstring(windows, n));
+  test::TStartedProcess process(folder / L"Sysnative" / L"notepad.exe");
+
+  const HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process.Pid());
+  ASSERT_NE(handle, nullptr);
+  BOOL wow64 = TRUE;
+  EXPECT_TRUE(IsWow64Process(handle, &wow64));
+  CloseHandle(handle);
+  EXPECT_FALSE(wow64) << "the started notepad is not a 64-bit process";
+
+  EXPECT_NE(GetPidByExeName("notepad.exe"), 0u);
+  // The real path, in System32, whatever letter case the system keeps.
+  EXPECT_EQ(CompareStringOrdinal(Utf8Path(LongPath(GetProcessImagePath(process.Pid()))).wstring().c_str(), -1,
+                                 (folder / L"System32" / L"notepad.exe").wstring().c_str(), -1, TRUE),
+            CSTR_EQUAL)
+      << GetProcessImagePath(process.Pid());
+  EXPECT_TRUE(KillProcess(process.Pid()));
+}
+
 }  // namespace
 }  // namespace orvane

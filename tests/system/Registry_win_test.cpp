@@ -1,16 +1,17 @@
 // The company key in the real registry, written with the system's own
 // reg.exe and read back through the registry API.
 //
-// A 32-bit program on 64-bit Windows sees the 32-bit view of
-// HKLM\Software (WOW6432Node), and so does the reg.exe it starts (file
-// system redirection picks the 32-bit one); Wine's win32 prefix has only
-// that view. Writing below HKLM needs administrator rights on Windows; Wine
-// grants them.
+// On 64-bit Windows HKLM\Software has two views: a 32-bit program sees the
+// 32-bit one (stored below WOW6432Node), a 64-bit program the native one,
+// and so does the reg.exe each starts (file system redirection picks the
+// reg.exe of the same bitness); 32-bit Windows has only one. Writing below
+// HKLM needs administrator rights on Windows; Wine grants them.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/WindowsTestSupport_win.h"
 #include "system/OSFunctions_win.h"
@@ -29,11 +30,24 @@ class RegistryWin : public ::testing::Test {
   void TearDown() override {
     for (const char* root : {"HKLM\\", "HKCU\\"}) {
       for (const std::string& key : {key_, key_ + "Old"}) {
-        if (RunReg({"query", root + std::string(kCompany) + key}) == 0) {
-          EXPECT_EQ(RunReg({"delete", root + std::string(kCompany) + key, "/f"}), 0u);
+        for (const std::string& view : Views()) {
+          std::vector<std::string> query = {"query", root + std::string(kCompany) + key};
+          if (!view.empty()) query.push_back(view);
+          if (RunReg(query) == 0) {
+            query[0] = "delete";
+            query.push_back("/f");
+            EXPECT_EQ(RunReg(query), 0u);
+          }
         }
       }
     }
+  }
+
+  // reg.exe's switches for the registry views: both on 64-bit Windows, none
+  // (the only view) on 32-bit Windows.
+  static std::vector<std::string> Views() {
+    if (test::Running64BitWindows()) return {"/reg:32", "/reg:64"};
+    return {""};
   }
 
   // reg add <root>\Software\Orvane mbH Tessel\<subkey> with the given value
@@ -82,6 +96,20 @@ TEST_F(RegistryWin, ReadsStringsAndFallsBackToTheDefault) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(ReadCompanyRegString(c.subkey, c.name, "default"), c.expected) << c.subkey << " " << c.name;
+}
+
+// Administrators are told to write the machine-wide values for the shipped
+// 32-bit program below WOW6432Node (the 32-bit view); a 64-bit build reads
+// the native view.
+TEST_F(RegistryWin, ReadsTheMachineWideViewOfItsOwnBitness) {
+  if (!test::Running64BitWindows()) GTEST_SKIP() << "32-bit Windows has a single registry view";
+  Add("HKLM", key_, {"/v", "view", "/d", "32-bit", "/reg:32"});
+  Add("HKLM", key_, {"/v", "view", "/d", "64-bit", "/reg:64"});
+  EXPECT_EQ(ReadCompanyRegString(key_, "view", "default"), sizeof(void*) == 4 ? "32-bit" : "64-bit");
+  // The 32-bit view is the WOW6432Node key of the native one.
+  EXPECT_EQ(
+      RunReg({"query", "HKLM\\Software\\WOW6432Node\\Orvane mbH Tessel\\" + key_, "/v", "view", "/reg:64"}),
+      0u);
 }
 
 TEST_F(RegistryWin, DeleteRemovesTheUserKeyWithSubkeysOnly) {
