@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/JSONHelper.h"
+#include "system/Utf8.h"
 
 namespace orvane {
 
@@ -196,7 +197,7 @@ int ParseDecimalInt(const std::string& text) {
   const char* end = digits.data() + digits.size();
   const auto [ptr, ec] = std::from_chars(digits.data(), end, value);
   if (digits.empty() || (plus && digits.front() == '-') || ec != std::errc() || ptr != end)
-    throw EConvertError("'" + text + "' ist keine gültige Ganzzahl");
+    throw EConvertError("'" + EscapeControlChars(text) + "' ist keine gültige Ganzzahl");
   return value;
 }
 

@@ -45,8 +45,21 @@ std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
 }
 
 void WriteConfigFileBytes(const std::string& path, std::string_view bytes) {
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666));
-  if (file.get() < 0) RaiseOSError(errno, path);
+  // Never through a link planted under the file's name (symbolic or hard):
+  // the program would overwrite whatever file it points to. The file is
+  // emptied only once it is known to be a plain file of its own.
+  FileDescriptor file(
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK, 0666));
+  if (file.get() < 0) {
+    if (errno == ELOOP) RaiseOSError(errno, path + " is a link to another file and is not written through");
+    RaiseOSError(errno, path);
+  }
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) RaiseOSError(errno, path);
+  if (!S_ISREG(info.st_mode)) RaiseOSError(EINVAL, path + ": not a regular file");
+  if (info.st_nlink != 1)
+    RaiseOSError(EMLINK, path + " is a link to another file and is not written through");
+  if (::ftruncate(file.get(), 0) != 0) RaiseOSError(errno, path);
   while (!bytes.empty()) {
     const ssize_t n = ::write(file.get(), bytes.data(), bytes.size());
     if (n < 0) {

@@ -59,10 +59,20 @@ std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
 }
 
 void WriteConfigFileBytes(const std::string& path, std::string_view bytes) {
-  const HANDLE h = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Never through a reparse point or hard link planted under the file's
+  // name: the program would overwrite whatever file it points to. The link
+  // is opened as itself, and the file is emptied only once it is known to be
+  // a plain file of its own.
+  const HANDLE h = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) RaiseLastOSError(path);
   const std::unique_ptr<void, HandleCloser> file(h);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info))
+    RaiseOSError(ERROR_INVALID_FUNCTION, path + ": not a regular file");
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks != 1)
+    RaiseOSError(ERROR_CANT_ACCESS_FILE, path + " is a link to another file and is not written through");
+  if (!SetEndOfFile(h)) RaiseLastOSError(path);
   while (!bytes.empty()) {
     DWORD written = 0;
     if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))

@@ -19,6 +19,13 @@ bool CutBack(int fd, off_t end, std::size_t fragment) {
   return ::ftruncate(fd, end - static_cast<off_t>(fragment)) == 0;
 }
 
+// A regular file with no second name: a hard link planted under the log's
+// name would otherwise let the program append to the file it points to.
+bool IsPlainFile(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1;
+}
+
 }  // namespace
 
 TLogFile::~TLogFile() { Close(); }
@@ -28,15 +35,23 @@ TLogFile::TOpenResult TLogFile::Open(const std::string& path) {
   path_ = path;
   // Append to an existing file; create it only when it is missing, and
   // exclusively, so that the header goes only into a file this call made even
-  // when another process creates the file at the same moment.
+  // when another process creates the file at the same moment. A link of that
+  // name is never followed: whoever can plant one beside the log would have
+  // the program append to a file of their choosing. O_NONBLOCK keeps a FIFO
+  // of that name from blocking the open.
+  constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
   for (int round = 0; round < 2; ++round) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    int fd = ::open(path.c_str(), kFlags);
     if (fd >= 0) {
+      if (!IsPlainFile(fd)) {
+        ::close(fd);
+        return TOpenResult::Failed;
+      }
       handle_ = fd;
       return TOpenResult::Appended;
     }
     if (errno != ENOENT) return TOpenResult::Failed;
-    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
     if (fd >= 0) {
       handle_ = fd;
       return TOpenResult::Created;

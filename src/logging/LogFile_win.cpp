@@ -61,6 +61,15 @@ bool CutBack(HANDLE file, LONGLONG size) {
   return cut;
 }
 
+// A file on a disk that is neither a reparse point nor known under a second
+// name (a hard link planted under the log's name).
+bool IsPlainFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+         info.nNumberOfLinks == 1;
+}
+
 }  // namespace
 
 TLogFile::~TLogFile() { Close(); }
@@ -79,15 +88,24 @@ TLogFile::TOpenResult TLogFile::Open(const std::string& path) {
   // Append to an existing file; create it only when it is missing, and
   // exclusively, so that the header goes only into a file this call made even
   // when another process creates the file at the same moment.
+  // A reparse point (symbolic link, junction) of that name is opened as
+  // itself, not followed, and refused like any other name that is no plain
+  // file: whoever can plant one beside the log would have the program append
+  // to a file of their choosing.
   for (int round = 0; round < 2; ++round) {
-    HANDLE file =
-        CreateFileW(name.c_str(), kAccess, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(name.c_str(), kAccess, kShare, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
+      if (!IsPlainFile(file)) {
+        CloseHandle(file);
+        return TOpenResult::Failed;
+      }
       handle_ = reinterpret_cast<std::intptr_t>(file);
       return TOpenResult::Appended;
     }
     if (GetLastError() != ERROR_FILE_NOT_FOUND) return TOpenResult::Failed;
-    file = CreateFileW(name.c_str(), kAccess, kShare, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file = CreateFileW(name.c_str(), kAccess, kShare, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       handle_ = reinterpret_cast<std::intptr_t>(file);
       return TOpenResult::Created;

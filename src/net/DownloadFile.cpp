@@ -14,6 +14,7 @@
 
 #include "logging/Logging.h"
 #include "net/OvixDbg.h"
+#include "system/Utf8.h"
 
 namespace orvane {
 
@@ -113,9 +114,10 @@ void RunDownload(const std::shared_ptr<TDownloadJob>& job, const THttpGetRequest
     };
     outcome = HttpGet(request, sink, response, control);
   } catch (const std::exception& e) {
-    response.ResponseText = std::string("Error: ") + TypeNameOf(e) + " " + e.what();
+    // The text may quote the URL or the server's answer.
+    response.ResponseText = EscapeControlChars(std::string("Error: ") + TypeNameOf(e) + " " + e.what());
     response.ResponseCode = kResponseCodeUnknown;
-    outcome.Cause = std::string("The download failed: ") + e.what();
+    outcome.Cause = EscapeControlChars(std::string("The download failed: ") + e.what());
   }
 
   DivertOvixDbgOnThisThread({});

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "net/PasswordMask.h"
+#include "system/Utf8.h"
 
 namespace orvane {
 namespace {
@@ -16,14 +17,16 @@ OvixDbgSink& Sink() {
 thread_local OvixDbgSink* tDiversion = nullptr;
 }  // namespace
 
-// Trace lines quote proxy lists and URLs as they were found, user
-// information included; the passwords in them are masked here, once for all.
+// Trace lines quote proxy lists, URLs, server answers and proxy-script
+// results as they were found: control characters in them are escaped, so a
+// server cannot start a forged line of its own, and the passwords in user
+// information are masked, here once for all.
 void OvixDbg(const std::string& text) {
   // A diverted line is masked when the thread it goes to passes it on.
   if (tDiversion) {
-    (*tDiversion)(text);
+    (*tDiversion)(EscapeControlChars(text));
   } else if (const auto& sink = Sink()) {
-    sink(MaskPasswordsInText(text));
+    sink(MaskPasswordsInText(EscapeControlChars(text)));
   }
 }
 

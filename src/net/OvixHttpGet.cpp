@@ -20,6 +20,7 @@
 #include "net/OvixDbg.h"
 #include "net/OvixOpenSSL.h"
 #include "system/OSFunctions.h"
+#include "system/Utf8.h"
 
 namespace orvane {
 
@@ -828,22 +829,24 @@ THttpGetOutcome HttpGet(const THttpGetRequest& request, IHttpBodySink& sink, Ovi
 
   THttpGetOutcome outcome;
   outcome.ContentType = transfer.contentType;
+  // Everything handed back may come from the server or the proxy script
+  // and ends up in log lines and message boxes: see EscapeControlChars.
   if (!failure) {
-    response.ResponseText = transfer.statusLine;
+    response.ResponseText = EscapeControlChars(transfer.statusLine);
     response.ResponseCode = static_cast<std::int32_t>(transfer.status);
-    response.ProxyHost = proxy.server;
+    response.ProxyHost = EscapeControlChars(proxy.server);
     response.ProxyPort = std::to_string(proxy.port);
-    response.ProxyUserName = proxy.user;
+    response.ProxyUserName = EscapeControlChars(proxy.user);
     return outcome;
   }
 
   OvixDbg("Error (class: " + failure->type + ")  in HTTP Get (" + url + ") " + failure->message + " " +
           failure->message + " !");
-  response.ResponseText = "Error: " + failure->type + " " + failure->message;
+  response.ResponseText = EscapeControlChars("Error: " + failure->type + " " + failure->message);
   response.ResponseCode =
       failure->httpStatus ? *failure->httpStatus : ResponseCodeFromText(response.ResponseText);
   outcome.Cancelled = transfer.stop == EarlyStop::Cancelled;
-  outcome.Cause = failure->cause;
+  outcome.Cause = EscapeControlChars(failure->cause);
   outcome.SinkError = transfer.sinkError;
   return outcome;
 }

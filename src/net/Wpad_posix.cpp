@@ -17,6 +17,7 @@
 
 #include "logging/Logging.h"
 #include "net/PasswordMask.h"
+#include "system/Utf8.h"
 
 namespace orvane {
 
@@ -26,9 +27,10 @@ constexpr const char kScriptAgent[] = "Brenlow OvixGet/1.0";
 constexpr long kConnectTimeoutMs = 3000;
 constexpr long kTransferTimeoutMs = 10000;
 
-// Script URLs and the script's answer may carry user information.
+// Script URLs and the script's answer may carry user information, and
+// control characters that would forge log lines of their own.
 void Trace(const std::string& text) {
-  if (Logger != nullptr) Logger->Debug(MaskPasswordsInText(text));
+  if (Logger != nullptr) Logger->Debug(MaskPasswordsInText(EscapeControlChars(text)));
 }
 
 std::string Lower(std::string text) {

@@ -49,4 +49,32 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+std::string EscapeControlChars(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if ((c < 0x20 && c != '\t') || c == 0x7f) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xf];
+    } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      // U+0080..U+009F, the C1 controls (CSI among them), in UTF-8.
+      const auto low = static_cast<unsigned char>(text[++i]);
+      out += "\\u00";
+      out += kHex[low >> 4];
+      out += kHex[low & 0xf];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 }  // namespace orvane

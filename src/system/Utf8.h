@@ -14,4 +14,11 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& out);
 // Appends the UTF-8 form of the code point cp.
 void AppendUtf8(std::string& out, char32_t cp);
 
+// Text that came from outside (a server's answer, a proxy script, a file) made
+// safe to put into one log line, syslog datagram or message box: control
+// characters other than TAB are written as escapes ("\r", "\n", "\x1b", and
+// "\u009b" for the C1 controls), so such text can neither start a line of
+// its own nor steer a terminal. Everything else is kept byte for byte.
+std::string EscapeControlChars(std::string_view text);
+
 }  // namespace orvane

@@ -6,6 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "support/TestSupport.h"
 #include "system/OSError.h"
@@ -13,6 +17,7 @@
 namespace orvane {
 namespace {
 
+namespace fs = std::filesystem;
 using test::TempDir;
 using test::WriteFileBytes;
 
@@ -25,6 +30,34 @@ TEST(WriteConfigFile, UnwritablePathRaisesTheOperatingSystemError) {
   } catch (const EOSError& e) {
     EXPECT_EQ(e.ErrorCode(), ENOENT);
     EXPECT_NE(std::string(e.what()).find(file), std::string::npos);
+  }
+}
+
+// --WriteConfig never writes through a name that someone else planted: the
+// file it points to stays as it was, and the error names the file.
+TEST(WriteConfigFile, NameThatIsNoPlainFileIsRefused) {
+  const std::vector<std::pair<const char*, void (*)(const fs::path&, const fs::path&)>> plants = {
+      {"symbolic link",
+       [](const fs::path& target, const fs::path& list) { fs::create_symlink(target, list); }},
+      {"dangling link", [](const fs::path& target,
+                           const fs::path& list) { fs::create_symlink(target.string() + ".new", list); }},
+      {"hard link", [](const fs::path& target, const fs::path& list) { fs::create_hard_link(target, list); }},
+      {"fifo", [](const fs::path&, const fs::path& list) { ASSERT_EQ(::mkfifo(list.c_str(), 0600), 0); }},
+  };
+  for (const auto& [kind, plant] : plants) {
+    const TempDir dir;
+    const auto target = dir / "victim.txt";
+    const auto list = dir / kConfigFileName;
+    WriteFileBytes(target, "keep me");
+    plant(target, list);
+    try {
+      WriteConfigFile(list.string(), TRemoteSupportConfig());
+      ADD_FAILURE() << kind << ": no error";
+    } catch (const EOSError& e) {
+      EXPECT_NE(std::string(e.what()).find(list.string()), std::string::npos) << kind;
+    }
+    EXPECT_EQ(test::ReadFileBytes(target), "keep me") << kind;
+    EXPECT_FALSE(fs::exists(target.string() + ".new")) << kind;
   }
 }
 

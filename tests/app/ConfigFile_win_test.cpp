@@ -80,6 +80,28 @@ TEST(ConfigFileWin, FailuresRaiseTheWin32Error) {
 
 // Without a byte-order mark the text is in the ANSI code page, as Notepad
 // saved it for years.
+// --WriteConfig never writes through a link that someone else planted under
+// the list's name: the file it points to stays as it was.
+TEST(ConfigFileWin, NameThatIsALinkIsRefused) {
+  for (const bool symbolic : {true, false}) {
+    const TempDir dir;
+    const std::wstring target = (dir / "victim.txt").wstring();
+    const std::wstring list = (dir / kConfigFileName).wstring();
+    WriteFileBytes(dir / "victim.txt", "keep me");
+    const bool planted = symbolic ? CreateSymbolicLinkW(list.c_str(), target.c_str(),
+                                                        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != 0
+                                  : CreateHardLinkW(list.c_str(), target.c_str(), nullptr) != 0;
+    if (!planted) {
+      // Windows without developer mode lets only administrators make
+      // symbolic links.
+      EXPECT_TRUE(symbolic) << GetLastError();
+      continue;
+    }
+    EXPECT_NE(ErrorOf([&] { WriteConfigFile((dir / kConfigFileName).string(), TRemoteSupportConfig()); }), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "victim.txt"), "keep me") << (symbolic ? "symbolic" : "hard");
+  }
+}
+
 TEST(ReadConfigFromBytes, TextWithoutBomIsAnsi) {
   if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 1252";
   const auto config =

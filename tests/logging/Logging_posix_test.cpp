@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "LogFileFixtures.h"
@@ -20,18 +22,34 @@ using test::ReadFileBytes;
 using test::ScopedFileSizeLimit;
 using test::TempDir;
 
-TEST(Logging, LinesThatDidNotReachAFullDiskAreWrittenLater) {
-  TempDir dir;
-  // Every write to /dev/full fails with ENOSPC.
-  fs::create_symlink("/dev/full", dir / "log_debug_Tool.log");
-  TLogging log(nullptr, "", FileSettings(dir.path()));
-  log.Error("one");
-  log.Error("two");
-  fs::remove(dir / "log_debug_Tool.log");
-  log.Error("three");
-  EXPECT_EQ(
-      MessageLines(dir / "log_debug_Tool.log"),
-      (std::vector<std::string>{"(Fehler       ): one", "(Fehler       ): two", "(Fehler       ): three"}));
+// A name under the log's that is no plain file of its own (a link planted
+// by someone else, a FIFO) is never written through; the lines wait and go
+// into the real file once the name is free.
+TEST(Logging, ALogNameThatIsNoPlainFileIsNotWrittenThrough) {
+  const std::vector<std::pair<const char*, void (*)(const fs::path&, const fs::path&)>> plants = {
+      {"symbolic link", [](const fs::path& target, const fs::path& log) { fs::create_symlink(target, log); }},
+      {"dangling link", [](const fs::path& target,
+                           const fs::path& log) { fs::create_symlink(target.string() + ".new", log); }},
+      {"hard link", [](const fs::path& target, const fs::path& log) { fs::create_hard_link(target, log); }},
+      {"fifo", [](const fs::path&, const fs::path& log) { ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0); }},
+  };
+  for (const auto& [kind, plant] : plants) {
+    TempDir dir;
+    const auto target = dir / "victim.txt";
+    const auto file = dir / "log_debug_Tool.log";
+    test::WriteFileBytes(target, "keep me\n");
+    plant(target, file);
+    TLogging log(nullptr, "", FileSettings(dir.path()));
+    log.Error("one");
+    log.Error("two");
+    fs::remove(file);
+    log.Error("three");
+    EXPECT_EQ(ReadFileBytes(target), "keep me\n") << kind;
+    EXPECT_FALSE(fs::exists(target.string() + ".new")) << kind;
+    EXPECT_EQ(MessageLines(file), (std::vector<std::string>{"(Fehler       ): one", "(Fehler       ): two",
+                                                            "(Fehler       ): three"}))
+        << kind;
+  }
 }
 
 // A write that stops part-way leaves the file on a whole line; what did not

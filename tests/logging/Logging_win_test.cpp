@@ -122,6 +122,34 @@ TEST(Logging, TheFileIsFreeBetweenMessages) {
   EXPECT_EQ(ReadFileBytes(file), std::string(kToolHeader) + "(Fehler       ): two\r\n");
 }
 
+// A name under the log's that another user planted, a symbolic link or a
+// hard link to some other file, is never written through; the lines wait and
+// go into the real file once the name is free.
+TEST(Logging, ALogNameThatIsALinkIsNotWrittenThrough) {
+  for (const bool symbolic : {true, false}) {
+    TempDir dir;
+    const fs::path target = dir / "victim.txt";
+    const fs::path file = dir / "log_debug_Tool.log";
+    test::WriteFileBytes(target, "keep me");
+    const bool planted =
+        symbolic ? CreateSymbolicLinkW(file.wstring().c_str(), target.wstring().c_str(),
+                                       SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != 0
+                 : CreateHardLinkW(file.wstring().c_str(), target.wstring().c_str(), nullptr) != 0;
+    if (!planted) {
+      // Windows without developer mode lets only administrators make
+      // symbolic links.
+      EXPECT_TRUE(symbolic) << GetLastError();
+      continue;
+    }
+    TLogging log(nullptr, "", FileSettings(dir.path()));
+    log.Error("one");
+    ASSERT_TRUE(DeleteFileW(file.wstring().c_str())) << GetLastError();
+    log.Error("two");
+    EXPECT_EQ(ReadFileBytes(target), "keep me") << (symbolic ? "symbolic" : "hard");
+    EXPECT_EQ(MessageLines(file), (std::vector<std::string>{"(Fehler       ): one", "(Fehler       ): two"}));
+  }
+}
+
 TEST(Logging, WindowsPathFormsNameTheProgram) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"C:\\Program Files\\Orvane\\OrvaneSupport.exe", "OrvaneSupport"},
