@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/TestSupport.h"
+#include "support/WindowsTestSupport_win.h"
 #include "system/OSError.h"
 #include "system/OSFunctions_win.h"
 
@@ -97,8 +98,14 @@ TEST(ConfigFileWin, NameThatIsALinkIsRefused) {
       EXPECT_TRUE(symbolic) << GetLastError();
       continue;
     }
-    EXPECT_NE(ErrorOf([&] { WriteConfigFile((dir / kConfigFileName).string(), TRemoteSupportConfig()); }), 0);
+    const int error =
+        ErrorOf([&] { WriteConfigFile((dir / kConfigFileName).string(), TRemoteSupportConfig()); });
     EXPECT_EQ(ReadFileBytes(dir / "victim.txt"), "keep me") << (symbolic ? "symbolic" : "hard");
+    // Wine opens a symbolic link as the file it is made of instead of as a
+    // reparse point, so there the list goes into the link itself: not
+    // through it, but not refused either.
+    if (symbolic && test::RunningUnderWine()) continue;
+    EXPECT_NE(error, 0) << (symbolic ? "symbolic" : "hard");
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "LogFileFixtures.h"
 #include "logging/Logging.h"
+#include "support/WindowsTestSupport_win.h"
 
 namespace orvane {
 namespace {
@@ -146,7 +147,12 @@ TEST(Logging, ALogNameThatIsALinkIsNotWrittenThrough) {
     ASSERT_TRUE(DeleteFileW(file.wstring().c_str())) << GetLastError();
     log.Error("two");
     EXPECT_EQ(ReadFileBytes(target), "keep me") << (symbolic ? "symbolic" : "hard");
-    EXPECT_EQ(MessageLines(file), (std::vector<std::string>{"(Fehler       ): one", "(Fehler       ): two"}));
+    // Wine opens a symbolic link as the file it is made of instead of as a
+    // reparse point, so the first line goes into the link itself there: not
+    // through it, but not refused either.
+    if (symbolic && test::RunningUnderWine()) continue;
+    EXPECT_EQ(MessageLines(file), (std::vector<std::string>{"(Fehler       ): one", "(Fehler       ): two"}))
+        << (symbolic ? "symbolic" : "hard");
   }
 }
 
