@@ -5,17 +5,23 @@
 #include <winsock2.h>
 
 #include <windows.h>
+// After windows.h, which they rely on.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 
 #include "net/DownloadFile.h"
 #include "net/DownloadTestSupport.h"
 #include "support/TestSupport.h"
 #include "system/OSFunctions.h"
+#include "system/OSFunctions_win.h"
 
 namespace orvane::test {
 namespace {
@@ -132,6 +138,101 @@ TEST(WriteFileReplacing, UnwritablePlacesAreReportedWithTheSystemReason) {
                                                            SystemErrorMessage(ERROR_ACCESS_DENIED));
   EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.exe"));
   EXPECT_THAT(FolderEntries(dir.path()), ElementsAre("plainfile", "taken.exe"));
+}
+
+std::string SidText(PSID sid) {
+  LPWSTR text = nullptr;
+  if (!ConvertSidToStringSidW(sid, &text)) return "?";
+  std::string result = WideToUtf8(text);
+  LocalFree(text);
+  return result;
+}
+
+std::string AccountSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "?";
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  const auto buffer = std::make_unique<unsigned char[]>(size);
+  std::string sid = "?";
+  if (GetTokenInformation(token, TokenUser, buffer.get(), size, &size))
+    sid = SidText(reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid);
+  CloseHandle(token);
+  return sid;
+}
+
+struct TDacl {
+  bool isProtected = false;
+  std::map<std::string, ACCESS_MASK> allowed;  // by SID
+  int otherAces = 0;
+};
+
+TDacl ReadDacl(const std::filesystem::path& file) {
+  TDacl result;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(file.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                            nullptr, &descriptor) != ERROR_SUCCESS)
+    return result;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  result.isProtected = (control & SE_DACL_PROTECTED) != 0;
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(dacl, i, &ace)) continue;
+    const auto* header = static_cast<ACE_HEADER*>(ace);
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+      ++result.otherAces;
+      continue;
+    }
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    result.allowed[SidText(&allowed->SidStart)] |= allowed->Mask;
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
+// A new download, and one that replaces a file anyone could change, get a
+// DACL of their own: write access for the owner, SYSTEM and Administrators,
+// read and execute for other users, nothing inherited from the folder. Wine
+// stores and reports a DACL but does not enforce it, so this reads back the
+// DACL that was set; that Windows then refuses another user's write cannot be
+// shown here.
+TEST(WriteFileReplacing, NewFileHasADaclOnlyTheOwnerSystemAndAdministratorsMayWrite) {
+  TempDir dir;
+  WriteFileBytes(dir / "tool.exe", "old tool, anyone may change it");
+  PSECURITY_DESCRIPTOR open = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;WD)", SDDL_REVISION_1, &open,
+                                                                   nullptr));
+  PACL openDacl = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(open, &present, &openDacl, &defaulted));
+  ASSERT_EQ(SetNamedSecurityInfoW(const_cast<LPWSTR>((dir / "tool.exe").c_str()), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, openDacl, nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  LocalFree(open);
+  if (ReadDacl(dir / "tool.exe").allowed.count("S-1-1-0") == 0)
+    GTEST_SKIP() << "this file system keeps no security descriptors for Wine";
+
+  WriteFileReplacing((dir / "tool.exe").string(), "new tool");
+  WriteFileReplacing((dir / "fresh.json").string(), "new list");
+
+  const std::map<std::string, ACCESS_MASK> expected = {
+      {AccountSid(), FILE_ALL_ACCESS},
+      {"S-1-5-18", FILE_ALL_ACCESS},                               // SYSTEM
+      {"S-1-5-32-544", FILE_ALL_ACCESS},                           // Administrators
+      {"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE},  // Users
+  };
+  for (const char* name : {"tool.exe", "fresh.json"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ReadFileBytes(dir / name).substr(0, 4), "new ");
+    const TDacl dacl = ReadDacl(dir / name);
+    EXPECT_TRUE(dacl.isProtected);
+    EXPECT_EQ(dacl.allowed, expected);
+    EXPECT_EQ(dacl.otherAces, 0);
+  }
 }
 
 }  // namespace
