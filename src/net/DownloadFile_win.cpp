@@ -148,6 +148,8 @@ struct TReplacingFile::Impl {
   std::string tempPath;
 };
 
+// Programs and lists get the same DACL: whether Windows runs a file depends
+// on its name, not on a permission bit.
 TReplacingFile::TReplacingFile(const std::string& path, bool /*executable*/)
     : impl_(std::make_unique<Impl>()) {
   impl_->path = path;
