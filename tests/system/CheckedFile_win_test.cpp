@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "support/TestSupport.h"
@@ -69,6 +70,30 @@ TEST(CheckedFileWin, FileOpenForWritingCannotBeChecked) {
     EXPECT_EQ(e.ErrorCode(), ERROR_SHARING_VIOLATION);
   }
   CloseHandle(writer);
+}
+
+// The handle would hold a link's target while the link itself could be
+// replaced, so a link is refused rather than followed.
+TEST(CheckedFileWin, LinkIsRefused) {
+  const TempDir dir;
+  WriteFileBytes(dir / "genuine.exe", "abc");
+  const fs::path link = dir / "link.exe";
+  if (!CreateSymbolicLinkW(link.c_str(), (dir / "genuine.exe").c_str(),
+                           SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+    GTEST_SKIP() << "no symbolic link can be made here (error " << GetLastError() << ")";
+  try {
+    TCheckedFile checked(test::PathUtf8(link));
+    ADD_FAILURE() << "the link was followed";
+  } catch (const EOSError& e) {
+    // Wine cannot open a link itself (FILE_FLAG_OPEN_REPARSE_POINT fails):
+    // the link is not followed either, but the refusal's text is not seen.
+    GTEST_SKIP() << "the link itself cannot be opened here, so it is not followed but not refused by name: "
+                 << e.what();
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "The file \"" + test::PathUtf8(link) +
+                                         "\" is not started: it is a link to another file.\r\nDelete it and "
+                                         "download it again.");
+  }
 }
 
 // The held handle does not keep the system from starting the program.
