@@ -4,6 +4,11 @@
 // Every workflow makes sure its executable is present and carries the
 // configured SHA-256 (downloading it when needed), then starts it through the
 // shell. Errors are raised and end the press; the guarded runner shows them.
+//
+// Started means checked: the file a checksum was computed from stays open
+// (TCheckedFile) until the start has been requested through it, so that
+// nobody can put other bytes in its place while the window waits for the
+// user's OK.
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -11,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,7 +25,7 @@
 #include "app/MainForm.h"
 #include "app/RemoteSupportConfig.h"
 #include "logging/Logging.h"
-#include "system/SHA256.h"
+#include "system/CheckedFile.h"
 
 namespace orvane {
 
@@ -137,6 +143,7 @@ std::string ChecksumError(std::string message, const std::string& contentType, c
 bool FetchTool(TMainForm& form, const std::string& url, const std::string& path, std::string& contentType) {
   TDownloadHooks hooks;
   hooks.ContentType = &contentType;
+  hooks.Executable = true;
   const TDownloadResult result = form.DownloadFile(url, path, std::move(hooks));
   if (result == TDownloadResult::Failed) form.ShowStatus(kNothingStartedStatus, kStatusDelayMs);
   if (result != TDownloadResult::Done) DebugFmt("Download of %s did not complete - nothing to start", path);
@@ -156,22 +163,22 @@ TRemoteSupportItem RequireOption(const TMainForm& form, const std::string& name)
 
 // The Remotely files are checked in the working directory and started from
 // the program folder; normally both are the same folder. When they are not,
-// the file that was just checked is started rather than an unchecked file of
-// the same name in the program folder.
+// the file that is checked is started rather than an unchecked file of the
+// same name in the program folder. The file is opened for its check by the
+// path it is started by.
 std::string CheckedStartPath(const std::string& programFolder, const std::string& fileName) {
   const std::string inProgramFolder = programFolder + fileName;
   std::error_code ec;
   if (std::filesystem::equivalent(PathOf(inProgramFolder), PathOf(fileName), ec)) return inProgramFolder;
-  const std::string checked = TextOf(std::filesystem::absolute(PathOf(fileName), ec));
-  DebugFmt("Working directory is not the program folder - start the checked file %s", checked);
-  return checked;
+  return TextOf(std::filesystem::absolute(PathOf(fileName), ec));
 }
 
 bool RunTeamViewer(TMainForm& form, const std::string& programFolder) {
   const TRemoteSupportItem option = RequireOption(form, kTeamViewerOption);
   ILaunchSystem& launch = form.LaunchSystem();
 
-  form.CheckTeamViewerVersion();
+  std::optional<TCheckedFile> quickSupport;
+  form.CheckTeamViewerVersion(quickSupport);
 
   std::string startPath = programFolder + kQuickSupportFile;
   DebugFmt("TV Executable path: %s", startPath);
@@ -184,12 +191,17 @@ bool RunTeamViewer(TMainForm& form, const std::string& programFolder) {
     // The present file stays until a new one has arrived: a download that
     // fails or is cancelled ends the press before anything is stopped or
     // started, and leaves the file as it was.
+    // The checked file is let go first: on Windows it would keep the
+    // download from replacing it.
+    quickSupport.reset();
     std::string contentType;
     if (!FetchTool(form, option.url(), startPath, contentType)) return false;
     Debug("Finished download");
-    if (GetFileSHA256(startPath) != option.sha256())
+    TCheckedFile downloaded(startPath);
+    if (downloaded.SHA256() != option.sha256())
       throw std::runtime_error(ChecksumError(
           "Hash of downloaded Executable does not match the original file!", contentType, startPath));
+    quickSupport = std::move(downloaded);
     Debug("Checksum test passed - continue");
     form.ShowStatus("Download Successful", kStatusDelayMs);
   }
@@ -202,13 +214,27 @@ bool RunTeamViewer(TMainForm& form, const std::string& programFolder) {
 
   if (form.foundCorrectTeamviewer && pid != 0) {
     Debug("Working Teamviewer Version found - start it and bring to front");
+    // The running program's own file, which we did not download: started by
+    // its path as it is.
     startPath = launch.GetProcessImagePath(pid);
+    quickSupport.reset();
+  } else if (!quickSupport) {
+    // Only when the running TeamViewer ended, or QuickSupport appeared,
+    // after the version check had looked: checked here before its start.
+    TCheckedFile present(startPath);
+    if (present.SHA256() != option.sha256())
+      throw std::runtime_error(fmt::format(
+          "The file \"{}\" does not carry the expected checksum, so it is not started.", startPath));
+    quickSupport = std::move(present);
   }
 
   form.ShowStatus("Starting Teamviewer process", kStatusDelayMs);
   Debug("Start it");
   form.View().ShowMessage("TeamViewer will start now");
-  launch.ShellOpen(startPath, "");
+  if (quickSupport)
+    launch.ShellOpenChecked(*quickSupport, "");
+  else
+    launch.ShellOpen(startPath, "");
   Debug("Exit self");
   return true;
 }
@@ -219,11 +245,15 @@ bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemot
   const TRemoteSupportItem option = RequireOption(form, workflow.OptionName);
   const std::string fileName = workflow.FileName;
   bool redownload = false;
+  // The file whose checksum passed, held open for its start.
+  std::optional<TCheckedFile> checked;
 
   if (FileExists(fileName)) {
     form.ShowStatus(kCheckIntegrityStatus, kStatusDelayMs);
-    const std::string actual = GetFileSHA256(fileName);
+    checked.emplace(CheckedStartPath(programFolder, fileName));
+    const std::string actual = checked->SHA256();
     if (actual != option.sha256()) {
+      checked.reset();
       form.ShowStatus("Checksum invalid, force re-download...", kStatusDelayMs);
       if (workflow.ShowChecksumMismatch)
         form.View().ShowMessage(fmt::format("Expected: {}\r\nActual: {}", option.sha256(), actual));
@@ -238,7 +268,8 @@ bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemot
     if (!FetchTool(form, option.url(), fileName, contentType)) return false;
     form.ShowStatus("Download finished", kStatusDelayMs);
     form.ShowStatus(kCheckIntegrityStatus, kStatusDelayMs);
-    const std::string actual = GetFileSHA256(fileName);
+    checked.emplace(CheckedStartPath(programFolder, fileName));
+    const std::string actual = checked->SHA256();
     if (actual != option.sha256()) {
       form.ShowStatus("Checksum invalid, give up...", kStatusDelayMs);
       throw std::runtime_error(ChecksumError(
@@ -248,11 +279,12 @@ bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemot
     }
   }
 
-  const std::string startPath = CheckedStartPath(programFolder, fileName);
+  if (checked->Path() != programFolder + fileName)
+    DebugFmt("Working directory is not the program folder - start the checked file %s", checked->Path());
   form.ShowStatus(workflow.StartStatus, kStatusDelayMs);
   Debug("Start it");
   form.View().ShowMessage(workflow.StartMessage);
-  form.LaunchSystem().ShellOpen(startPath, workflow.PassOptArgs ? option.OptArgs() : std::string());
+  form.LaunchSystem().ShellOpenChecked(*checked, workflow.PassOptArgs ? option.OptArgs() : std::string());
   Debug("Exit self");
   return true;
 }
@@ -298,6 +330,12 @@ void TMainForm::btnShutdownClick() {
 }
 
 void TMainForm::CheckTeamViewerVersion() {
+  std::optional<TCheckedFile> unused;
+  CheckTeamViewerVersion(unused);
+}
+
+void TMainForm::CheckTeamViewerVersion(std::optional<TCheckedFile>& checkedQuickSupport) {
+  checkedQuickSupport.reset();
   Debug("Start TeamViewer Version Check");
   const std::uint32_t pid = fLaunch->GetPidByExeName(kTeamViewerProcess);
   DebugFmt("Get PID of running Teamviewer: %d", pid);
@@ -333,11 +371,13 @@ void TMainForm::CheckTeamViewerVersion() {
   DebugFmt("Check if TV Executable already exists in path: %s", quickSupport);
   if (FileExists(quickSupport)) {
     const std::string expected = RequireOption(*this, kTeamViewerOption).sha256();
-    if (GetFileSHA256(quickSupport) != expected) {
+    TCheckedFile file(quickSupport);
+    if (file.SHA256() != expected) {
       forceDownloadTeamviewer = true;
       needDownloadTeamViewer = true;
     } else {
       Debug("checksum test passed");
+      checkedQuickSupport = std::move(file);
     }
   } else {
     Debug("File does not exist -> download");

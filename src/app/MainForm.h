@@ -19,6 +19,7 @@
 #include "app/ConfigSignature.h"
 #include "app/Shortcuts.h"
 #include "net/DownloadFile.h"
+#include "system/CheckedFile.h"
 
 namespace orvane {
 
@@ -109,6 +110,10 @@ class ILaunchSystem {
   // Starts a program (or opens a file) through the shell; the result is not
   // examined.
   virtual void ShellOpen(const std::string& file, const std::string& params) = 0;
+  // Starts the program that was checked through file from the bytes that
+  // were checked (file stays open until this returns); the result is not
+  // examined.
+  virtual void ShellOpenChecked(const TCheckedFile& file, const std::string& params) = 0;
   // Folder of the running program, with trailing separator.
   virtual std::string GetProgramFolder() = 0;
 
@@ -211,6 +216,9 @@ class TMainForm {
 
   // Sets the four TeamViewer flags below (and collapses the window).
   void CheckTeamViewerVersion();
+  // The same; when QuickSupport's checksum passed, the file it was computed
+  // from is kept open in checkedQuickSupport for its start (else cleared).
+  void CheckTeamViewerVersion(std::optional<TCheckedFile>& checkedQuickSupport);
 
   // The current option list; null before the first load and after a load
   // that produced no configuration.

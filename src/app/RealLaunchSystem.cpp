@@ -33,6 +33,10 @@ void TRealLaunchSystem::ShellOpen(const std::string& file, const std::string& pa
   orvane::ShellOpen(file, params);
 }
 
+void TRealLaunchSystem::ShellOpenChecked(const TCheckedFile& file, const std::string& params) {
+  orvane::ShellOpenChecked(file, params);
+}
+
 std::string TRealLaunchSystem::GetProgramFolder() { return orvane::GetProgramFolder(); }
 
 namespace {

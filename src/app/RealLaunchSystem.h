@@ -14,6 +14,7 @@ class TRealLaunchSystem : public ILaunchSystem {
   std::string GetFileVersionNumbers(const std::string& file, int& major, int& minor, int& release,
                                     int& build) override;
   void ShellOpen(const std::string& file, const std::string& params) override;
+  void ShellOpenChecked(const TCheckedFile& file, const std::string& params) override;
   std::string GetProgramFolder() override;
   std::string GetExecutablePath() override;
   std::string GetConfigPath(const std::string& sub) override;

@@ -194,7 +194,7 @@ TDownloadResult DownloadFile(const std::string& url, const std::string& savePath
   if (cancelled()) return TDownloadResult::Cancelled;
   if (hooks.ContentType) hooks.ContentType->clear();
   try {
-    TReplacingFile file(savePath);
+    TReplacingFile file(savePath, hooks.Executable);
     auto job = std::make_shared<TDownloadJob>();
     std::thread(RunDownload, job, MakeHttpGetRequest(url), &file).detach();
     const TJobGuard guard(job);

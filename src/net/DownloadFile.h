@@ -67,6 +67,8 @@ struct TDownloadHooks {
   // When set, receives the Content-Type header of the final answer ("" when
   // none came), whatever the outcome.
   std::string* ContentType = nullptr;
+  // The file is a program rather than a list: see TReplacingFile.
+  bool Executable = false;
 };
 
 // useProxy and proxyEntry are the window's "Use Proxy" box and proxy entry.
@@ -97,13 +99,17 @@ class EFileWriteError : public std::runtime_error {
 // A new file that takes the place of the one at path only once it is
 // complete: the bytes go to a temporary file in the same folder, which
 // Commit() renames over path, so the old file stays whole until then and any
-// failure before leaves it as it was. A replaced file's permissions carry
-// over (on POSIX its permission bits 0777 only; a symbolic link at path is
-// replaced itself, its target is never written). Raises EFileWriteError;
-// unless committed, the temporary file is deleted with the object.
+// failure before leaves it as it was (a symbolic link at path is replaced
+// itself, its target is never written). The new file never takes over the
+// old one's permissions: only its owner may change it. On POSIX it is created
+// with mode 0755 for a program (executable) and 0644 for a list, less what
+// the umask takes away; on Windows with a DACL of its own, not inherited,
+// that lets the owner, SYSTEM and Administrators change it and other users
+// read and run it. Raises EFileWriteError; unless committed, the temporary
+// file is deleted with the object.
 class TReplacingFile {
  public:
-  explicit TReplacingFile(const std::string& path);
+  explicit TReplacingFile(const std::string& path, bool executable = false);
   ~TReplacingFile();
   TReplacingFile(const TReplacingFile&) = delete;
   TReplacingFile& operator=(const TReplacingFile&) = delete;

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,7 +38,7 @@ struct TReplacingFile::Impl {
   std::string tempPath;  // empty once renamed into place
 };
 
-TReplacingFile::TReplacingFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
+TReplacingFile::TReplacingFile(const std::string& path, bool executable) : impl_(std::make_unique<Impl>()) {
   impl_->path = path;
   const std::filesystem::path target(path);
   const std::string name = target.filename().string();
@@ -51,23 +50,15 @@ TReplacingFile::TReplacingFile(const std::string& path) : impl_(std::make_unique
 
   for (int attempt = 0; attempt < 16 && impl_->fd < 0; ++attempt) {
     const std::string candidate = (folder / ("." + name + "." + RandomSuffix() + ".part")).string();
-    // 0666 lets the umask decide, as for any file the program creates.
-    impl_->fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // Never writable by group or others, whatever the old file allowed; the
+    // umask may take away more.
+    impl_->fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, executable ? 0755 : 0644);
     if (impl_->fd >= 0) impl_->tempPath = candidate;
     if (impl_->fd < 0 && errno != EEXIST) break;
   }
   if (impl_->fd < 0) {
     throw EFileWriteError("EFCreateError",
                           fmt::format("Cannot create file \"{}\". {}", path, ErrnoText(errno)));
-  }
-  // A replaced file keeps its permission bits, but never set-user-ID,
-  // set-group-ID or sticky: those must not land on downloaded bytes. The
-  // mode is read without following a link: a link is replaced by the new
-  // file like anything else, and its target's mode has no say. Best effort:
-  // failing that, the new file has the default mode.
-  struct stat existing {};
-  if (::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    (void)::fchmod(impl_->fd, existing.st_mode & 0777);
   }
 }
 

@@ -1,4 +1,7 @@
 #include <windows.h>
+// After windows.h, which they rely on.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <filesystem>
 #include <memory>
@@ -21,6 +24,59 @@ std::wstring RandomSuffix() {
   return Utf8ToWide(fmt::format("{:012x}", generator() & 0xffffffffffffULL));
 }
 
+// The security of a downloaded file: a DACL of its own, protected from what
+// the folder would pass on, that lets the owner (the account that
+// downloads), SYSTEM and Administrators change it and other users only read
+// and run it. The same whether the file is a program or a list.
+class TDownloadSecurity {
+ public:
+  TDownloadSecurity() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    const auto buffer = std::make_unique<unsigned char[]>(size);
+    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.get());
+    LPWSTR sid = nullptr;
+    if (size != 0 && GetTokenInformation(token, TokenUser, buffer.get(), size, &size) &&
+        ConvertSidToStringSidW(user->User.Sid, &sid)) {
+      const std::wstring sddl =
+          L"D:P(A;;FA;;;" + std::wstring(sid) + L")(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU)";
+      ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor_,
+                                                           nullptr);
+      LocalFree(sid);
+    }
+    CloseHandle(token);
+  }
+  ~TDownloadSecurity() {
+    if (descriptor_) LocalFree(descriptor_);
+  }
+  TDownloadSecurity(const TDownloadSecurity&) = delete;
+  TDownloadSecurity& operator=(const TDownloadSecurity&) = delete;
+
+  // For CreateFileW; null (the folder's default) only when the account's
+  // identity could not be read.
+  SECURITY_ATTRIBUTES* Attributes() {
+    attributes_ = {sizeof attributes_, descriptor_, FALSE};
+    return descriptor_ ? &attributes_ : nullptr;
+  }
+  // Puts the DACL on the file at path; best effort.
+  void Apply(const std::wstring& path) const {
+    PACL dacl = nullptr;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    if (!descriptor_ || !GetSecurityDescriptorDacl(descriptor_, &present, &dacl, &defaulted) || !present)
+      return;
+    SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                          dacl, nullptr);
+  }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_{};
+};
+
 // Closes and deletes the temporary file unless it was moved into place.
 class TempFile {
  public:
@@ -32,13 +88,18 @@ class TempFile {
   std::wstring path_;
 };
 
-// ReplaceFileW keeps the replaced file's attributes and security settings, as
-// the POSIX variant keeps the mode. It is given a backup name so that every
+// ReplaceFileW keeps the replaced file's attributes and security settings;
+// the security must be the new file's own, so it is put back on the file at
+// once. (Not on the old file beforehand: that may be a link, whose target is
+// not ours to change.) Anyone who opened the file for writing in between is
+// caught by the checksum test before a start, which fails while such a
+// handle is open. ReplaceFileW is given a backup name so that every
 // way it can fail leaves a file to go back to: without one, it may fail after
 // the old file is already gone. Whatever happens, the old file or the new one
 // ends up at the target's name, or both stay where the error names them;
 // only a copy that is no longer needed is deleted.
-void ReplaceKeepingACopy(const std::wstring& targetPath, TempFile& temp, const std::string& path) {
+void ReplaceKeepingACopy(const std::wstring& targetPath, TempFile& temp, const std::string& path,
+                         const TDownloadSecurity& security) {
   const std::filesystem::path target(targetPath);
   const std::wstring backup =
       (target.parent_path().empty() ? std::filesystem::path(L".") : target.parent_path()) /
@@ -46,6 +107,7 @@ void ReplaceKeepingACopy(const std::wstring& targetPath, TempFile& temp, const s
   if (ReplaceFileW(targetPath.c_str(), temp.path_.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
                    nullptr, nullptr)) {
     temp.path_.clear();
+    security.Apply(targetPath);
     DeleteFileW(backup.c_str());  // best effort: a hidden leftover harms nothing
     return;
   }
@@ -81,11 +143,15 @@ struct TReplacingFile::Impl {
 
   std::string path;
   std::filesystem::path target;
+  TDownloadSecurity security;
   TempFile temp;
   std::string tempPath;
 };
 
-TReplacingFile::TReplacingFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
+// Programs and lists get the same DACL: whether Windows runs a file depends
+// on its name, not on a permission bit.
+TReplacingFile::TReplacingFile(const std::string& path, bool /*executable*/)
+    : impl_(std::make_unique<Impl>()) {
   impl_->path = path;
   impl_->target = std::filesystem::path(Utf8ToWide(path));
   const std::wstring name = impl_->target.filename().wstring();
@@ -98,8 +164,8 @@ TReplacingFile::TReplacingFile(const std::string& path) : impl_(std::make_unique
   TempFile& temp = impl_->temp;
   for (int attempt = 0; attempt < 16 && temp.handle_ == INVALID_HANDLE_VALUE; ++attempt) {
     const std::wstring candidate = (folder / (L"." + name + L"." + RandomSuffix() + L".part")).wstring();
-    temp.handle_ =
-        CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    temp.handle_ = CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, impl_->security.Attributes(), CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (temp.handle_ != INVALID_HANDLE_VALUE) temp.path_ = candidate;
     if (temp.handle_ == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
@@ -165,7 +231,7 @@ void TReplacingFile::Commit() {
     temp.path_.clear();
     return;
   }
-  ReplaceKeepingACopy(targetPath, temp, path);
+  ReplaceKeepingACopy(targetPath, temp, path, impl_->security);
 }
 
 }  // namespace orvane

@@ -5,9 +5,13 @@
 namespace orvane {
 
 std::string GetFileSHA256(const std::string& fileName) {
+  return FileBlocksSHA256(
+      [&fileName](const FileBlockSink& sink) { ReadFileBlocksForHashing(fileName, sink); });
+}
+
+std::string FileBlocksSHA256(const std::function<void(const FileBlockSink&)>& read) {
   TSha256Digest digest;
-  ReadFileBlocksForHashing(fileName,
-                           [&digest](const unsigned char* data, std::size_t size) { digest.Update(data, size); });
+  read([&digest](const unsigned char* data, std::size_t size) { digest.Update(data, size); });
   const auto bytes = digest.Final();
 
   static constexpr char kHex[] = "0123456789abcdef";

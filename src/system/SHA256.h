@@ -23,4 +23,8 @@ std::string GetFileSHA256(const std::string& fileName);
 using FileBlockSink = std::function<void(const unsigned char* data, std::size_t size)>;
 void ReadFileBlocksForHashing(const std::string& fileName, const FileBlockSink& sink);
 
+// The SHA-256 text (as GetFileSHA256 gives it) of the bytes that read hands
+// to the sink it is given.
+std::string FileBlocksSHA256(const std::function<void(const FileBlockSink&)>& read);
+
 }  // namespace orvane

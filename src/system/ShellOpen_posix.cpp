@@ -2,11 +2,16 @@
 //
 // - native executable (ELF) or script ("#!"): started directly with the
 //   parameters split by the Windows command-line rules; a file that lacks
-//   its owner's execute permission (a fresh download) gets it first;
+//   its owner's execute permission gets it first;
 // - Windows executable ("MZ"): started through wine, found on PATH, with
 //   the same split parameters; without wine the start fails;
 // - anything else (documents, folders): handed to xdg-open, which takes no
 //   arguments for the file, so the parameters are not passed on.
+//
+// A checked file (ShellOpenChecked) is a native program started through its
+// held descriptor (fexecve), so that what runs is the file that was hashed
+// whatever has been put at its path since; wine and xdg-open open files by
+// name only, so they get the path once it still names the held file.
 //
 // The program is started detached by a double fork: the intermediate child
 // starts a new session, forks the program and exits at once, so the program
@@ -27,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "system/CheckedFile.h"
 #include "system/DebugHook.h"
 #include "system/OSFunctions.h"
 #include "system/ShellOpen.h"
@@ -36,6 +42,12 @@ namespace orvane {
 namespace {
 
 enum class TFileKind { Native, Windows, Other };
+
+TFileKind KindOfHead(std::string_view magic) {
+  if (magic == "\177ELF" || magic.starts_with("#!")) return TFileKind::Native;
+  if (magic.starts_with("MZ")) return TFileKind::Windows;
+  return TFileKind::Other;
+}
 
 TFileKind KindOf(const std::string& file, const struct stat& st) {
   if (!S_ISREG(st.st_mode)) return TFileKind::Other;
@@ -48,10 +60,7 @@ TFileKind KindOf(const std::string& file, const struct stat& st) {
   }
   // An execute-only file cannot be looked into; the system may still run it.
   if (n < 0) return (st.st_mode & S_IXUSR) != 0 ? TFileKind::Native : TFileKind::Other;
-  const std::string_view magic(head, static_cast<size_t>(n));
-  if (magic == "\177ELF" || magic.starts_with("#!")) return TFileKind::Native;
-  if (magic.starts_with("MZ")) return TFileKind::Windows;
-  return TFileKind::Other;
+  return KindOfHead(std::string_view(head, static_cast<size_t>(n)));
 }
 
 // Full path of an executable found on PATH (an empty entry is the working
@@ -78,9 +87,17 @@ std::string FindOnPath(const std::string& program) {
   _exit(127);
 }
 
+// What to run: argv[0] by its path, or the program behind execFd (argv[0]
+// then only names it). keepExecFd leaves that descriptor open in the
+// program, for a script whose interpreter reads it through /dev/fd.
+struct TExec {
+  int execFd = -1;
+  bool keepExecFd = false;
+};
+
 // Runs in the forked children of a possibly multi-threaded process: only
 // async-signal-safe calls from here on.
-[[noreturn]] void RunDetached(char* const argv[], int errorFd, int maxFd) {
+[[noreturn]] void RunDetached(char* const argv[], TExec exec, int errorFd, int maxFd) {
   if (setsid() < 0) ReportAndExit(errorFd, errno);
   const pid_t pid = fork();
   if (pid < 0) ReportAndExit(errorFd, errno);
@@ -105,12 +122,18 @@ std::string FindOnPath(const std::string& program) {
     for (int fd = 3; fd < maxFd; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
   }
 
-  execve(argv[0], argv, environ);
+  if (exec.execFd < 0) {
+    execve(argv[0], argv, environ);
+  } else {
+    if (exec.keepExecFd) fcntl(exec.execFd, F_SETFD, 0);
+    fexecve(exec.execFd, argv, environ);
+  }
   ReportAndExit(errorFd, errno);
 }
 
-// Starts args[0] detached; 0 or the errno of the failure.
-int StartDetached(const std::vector<std::string>& args) {
+// Starts args[0] (or exec's descriptor) detached; 0 or the errno of the
+// failure.
+int StartDetached(const std::vector<std::string>& args, TExec exec = {}) {
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -144,7 +167,7 @@ int StartDetached(const std::vector<std::string>& args) {
   }
   if (middle == 0) {
     close(pipeFds[0]);
-    RunDetached(argv.data(), pipeFds[1], maxFd);
+    RunDetached(argv.data(), exec, pipeFds[1], maxFd);
   }
   close(pipeFds[1]);
 
@@ -177,6 +200,30 @@ bool Fail(const std::string& file, const std::string& why) {
   return false;
 }
 
+// The program that opens files of this kind for us, as the first
+// arguments; empty when it is not installed (the start then fails with why).
+std::vector<std::string> OpenerFor(const std::string& file, TFileKind kind, std::string& why) {
+  const char* name = kind == TFileKind::Windows ? "wine" : "xdg-open";
+  const std::string opener = FindOnPath(name);
+  if (opener.empty()) {
+    why = kind == TFileKind::Windows ? "a Windows program needs wine, which is not installed"
+                                     : "xdg-open is not installed";
+    return {};
+  }
+  return {opener, file};
+}
+
+void AddParameters(std::vector<std::string>& args, const std::string& parameters) {
+  for (std::string& arg : SplitWindowsCommandLine(parameters)) args.push_back(std::move(arg));
+}
+
+bool Started(const std::string& file, const std::vector<std::string>& args, TExec exec = {}) {
+  const int error = StartDetached(args, exec);
+  if (error != 0) return Fail(file, SystemErrorMessage(error));
+  SystemDebugFmt("ShellOpen started %s", Describe(args));
+  return true;
+}
+
 }  // namespace
 
 bool ShellOpen(const std::string& file, const std::string& parameters) {
@@ -184,36 +231,64 @@ bool ShellOpen(const std::string& file, const std::string& parameters) {
   if (stat(file.c_str(), &st) != 0) return Fail(file, SystemErrorMessage(errno));
 
   std::vector<std::string> args;
-  bool passParameters = true;
-  switch (KindOf(file, st)) {
-    case TFileKind::Native:
-      if ((st.st_mode & S_IXUSR) == 0 && chmod(file.c_str(), (st.st_mode & 07777) | S_IXUSR) != 0)
-        SystemDebugFmt("ShellOpen \"%s\": cannot make it executable: %s", file, SystemErrorMessage(errno));
-      args = {file};
-      break;
-    case TFileKind::Windows: {
-      const std::string wine = FindOnPath("wine");
-      if (wine.empty()) return Fail(file, "a Windows program needs wine, which is not installed");
-      args = {wine, file};
-      break;
-    }
-    case TFileKind::Other: {
-      const std::string opener = FindOnPath("xdg-open");
-      if (opener.empty()) return Fail(file, "xdg-open is not installed");
-      if (!parameters.empty()) SystemDebugFmt("ShellOpen \"%s\": parameters not passed to xdg-open", file);
-      args = {opener, file};
-      passParameters = false;
-      break;
-    }
+  const TFileKind kind = KindOf(file, st);
+  if (kind == TFileKind::Native) {
+    if ((st.st_mode & S_IXUSR) == 0 && chmod(file.c_str(), (st.st_mode & 07777) | S_IXUSR) != 0)
+      SystemDebugFmt("ShellOpen \"%s\": cannot make it executable: %s", file, SystemErrorMessage(errno));
+    args = {file};
+  } else {
+    std::string why;
+    args = OpenerFor(file, kind, why);
+    if (args.empty()) return Fail(file, why);
   }
-  if (passParameters) {
-    for (std::string& arg : SplitWindowsCommandLine(parameters)) args.push_back(std::move(arg));
+  if (kind == TFileKind::Other) {
+    if (!parameters.empty()) SystemDebugFmt("ShellOpen \"%s\": parameters not passed to xdg-open", file);
+  } else {
+    AddParameters(args, parameters);
   }
+  return Started(file, args);
+}
 
-  const int error = StartDetached(args);
-  if (error != 0) return Fail(file, SystemErrorMessage(error));
-  SystemDebugFmt("ShellOpen started %s", Describe(args));
-  return true;
+bool ShellOpenChecked(const TCheckedFile& checked, const std::string& parameters) {
+  const std::string& file = checked.Path();
+  const int fd = static_cast<int>(checked.Native());
+  struct stat st;
+  if (fstat(fd, &st) != 0) return Fail(file, SystemErrorMessage(errno));
+  char head[4] = {};
+  const ssize_t n = pread(fd, head, sizeof head, 0);
+  if (n < 0) return Fail(file, SystemErrorMessage(errno));
+  const TFileKind kind = KindOfHead(std::string_view(head, static_cast<size_t>(n)));
+
+  std::vector<std::string> args;
+  TExec exec;
+  if (kind == TFileKind::Native) {
+    // Started through the descriptor: the program is the file that was
+    // checked, whatever has been put at its path since. A script's
+    // interpreter is handed /dev/fd/N, so the descriptor stays open there.
+    if ((st.st_mode & S_IXUSR) == 0 && fchmod(fd, (st.st_mode & 07777) | S_IXUSR) != 0)
+      SystemDebugFmt("ShellOpen \"%s\": cannot make it executable: %s", file, SystemErrorMessage(errno));
+    args = {file};
+    exec = {fd, std::string_view(head, static_cast<size_t>(n)).starts_with("#!")};
+  } else {
+    // wine and xdg-open open the file by its name and cannot be handed a
+    // descriptor (wine refuses /proc/self/fd paths), so the path must still
+    // name the checked file. Only its owner can change that file; whoever
+    // may write the folder could still swap the name in the instant between
+    // this test and the opener's own open.
+    struct stat atPath;
+    if (stat(file.c_str(), &atPath) != 0) return Fail(file, SystemErrorMessage(errno));
+    if (atPath.st_dev != st.st_dev || atPath.st_ino != st.st_ino)
+      return Fail(file, "the file at this path is no longer the one that was checked");
+    std::string why;
+    args = OpenerFor(file, kind, why);
+    if (args.empty()) return Fail(file, why);
+  }
+  if (kind == TFileKind::Other) {
+    if (!parameters.empty()) SystemDebugFmt("ShellOpen \"%s\": parameters not passed to xdg-open", file);
+  } else {
+    AddParameters(args, parameters);
+  }
+  return Started(file, args, exec);
 }
 
 }  // namespace orvane

@@ -58,7 +58,7 @@ class FakeLaunchSystem : public TRealLaunchSystem {
   std::string programFolder;
   // "kill <pid>" and "start <file> [<params>]", in order.
   std::vector<std::string> events;
-  // SHA-256 of each started file at the moment it was started.
+  // SHA-256 of the bytes each start started.
   std::vector<std::string> startedChecksums;
 
   std::uint32_t GetPidByExeName(const std::string& exeName) override {
@@ -85,6 +85,12 @@ class FakeLaunchSystem : public TRealLaunchSystem {
   void ShellOpen(const std::string& file, const std::string& params) override {
     events.push_back("start " + file + (params.empty() ? "" : " " + params));
     startedChecksums.push_back(fs::exists(file) ? GetFileSHA256(file) : "");
+  }
+  // A checked file starts from the bytes of the open file, whatever its
+  // path names by now.
+  void ShellOpenChecked(const TCheckedFile& file, const std::string& params) override {
+    events.push_back("start " + file.Path() + (params.empty() ? "" : " " + params));
+    startedChecksums.push_back(file.SHA256());
   }
   std::string GetProgramFolder() override { return programFolder; }
 };

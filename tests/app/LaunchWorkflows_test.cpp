@@ -418,6 +418,47 @@ TEST_F(LaunchWorkflows, FileCheckedInTheWorkingDirectoryIsTheOneStarted) {
   EXPECT_THAT(launch.startedChecksums, ElementsAre(GenuineSha(kX64)));
 }
 
+// Started means checked: while the "will start now" box waits for OK,
+// another program is put at the tool's path. What starts is still the file
+// that was checked (on POSIX the rename succeeds and the start goes through
+// the held descriptor; on Windows the held file cannot be replaced at all).
+TEST_F(LaunchWorkflows, ProgramPutInPlaceAfterTheCheckIsNotWhatStarts) {
+  struct Case {
+    const char* name;
+    const char* file;
+    const char* local;  // null: none
+    const char* startMessage;
+  };
+  const Case cases[] = {
+      {"remotely_x64", kX64, "genuine", kX64StartMessage},
+      {"remotely_x64", kX64, kCorrupt, kX64StartMessage},  // checked after its download
+      {"teamviewer", kQuickSupport, "genuine", "TeamViewer will start now"},
+      {"teamviewer", kQuickSupport, nullptr, "TeamViewer will start now"},
+  };
+  Configure();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + (c.local ? c.local : "absent"));
+    launch.events.clear();
+    launch.startedChecksums.clear();
+    fs::remove(dir / c.file);
+    if (c.local)
+      test::WriteFileBytes(dir / c.file, std::string(c.local) == "genuine" ? Genuine(c.file) : c.local);
+    view.onBox = [&](const FakeMainFormView::Box& box) {
+      if (box.text != c.startMessage) return;
+      test::WriteFileBytes(dir / "planted", kCorrupt);
+      std::error_code ec;
+      fs::rename(dir / "planted", dir / c.file, ec);
+    };
+
+    Press(c.name);
+
+    view.onBox = nullptr;
+    EXPECT_THAT(launch.events, ElementsAre("start " + InFolder(c.file)));
+    EXPECT_THAT(launch.startedChecksums, ElementsAre(GenuineSha(c.file)));
+    EXPECT_THAT(BoxTexts(view, FakeMainFormView::BoxKind::Error), IsEmpty());
+  }
+}
+
 // --- names ---
 
 TEST_F(LaunchWorkflows, UnknownNamesStartNothingAndSaySo) {

@@ -1,5 +1,5 @@
-// The POSIX side of replacing a file: the mode carries over, and errors
-// carry the errno texts.
+// The POSIX side of replacing a file: the new file's mode is its own, and
+// errors carry the errno texts.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -18,37 +18,66 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
 
-TEST_F(DownloadFileTest, ReplacesAFileWholeKeepingItsModeAndRelativePathsWork) {
-  WriteFileBytes(dir_ / "tool.exe", "old tool, longer than the new one");
-  fs::permissions(dir_ / "tool.exe", fs::perms(0750));
+// A replaced file never passes its permissions on: others could write a
+// 0666 file, and a set-user-ID bit must not land on downloaded bytes. A new
+// file is writable by its owner only: 0755 for a program, 0644 for a list.
+TEST_F(DownloadFileTest, NewFilesAreWritableByTheirOwnerOnlyWhateverTheOldOneAllowed) {
   ScopedCwd cwd(dir_.path());
-
-  DownloadFile(server_.Url("/tool.exe"), "tool.exe", false, "", messages_);
+  const mode_t mask = umask(0);
+  struct Case {
+    const char* file;
+    fs::perms old;  // none: no file there before
+    bool executable;
+    fs::perms expected;
+  };
+  const Case cases[] = {
+      {"tool.exe", fs::perms(0666), true, fs::perms(0755)},
+      {"orvanesupport.json", fs::perms(0666), false, fs::perms(0644)},
+      {"setuid.exe", fs::perms(06777), true, fs::perms(0755)},
+      {"private.exe", fs::perms(0700), true, fs::perms(0755)},
+      {"fresh.exe", fs::perms::none, true, fs::perms(0755)},
+      {"fresh.json", fs::perms::none, false, fs::perms(0644)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    if (c.old != fs::perms::none) {
+      WriteFileBytes(dir_ / c.file, "old file, longer than the new one");
+      ASSERT_EQ(chmod(c.file, static_cast<mode_t>(c.old)), 0);
+    }
+    TDownloadHooks hooks;
+    hooks.Executable = c.executable;
+    EXPECT_EQ(DownloadFile(server_.Url("/tool.exe"), c.file, false, "", messages_, hooks),
+              TDownloadResult::Done);
+    EXPECT_EQ(ReadFileBytes(dir_ / c.file), "new tool");
+    EXPECT_EQ(fs::status(dir_ / c.file).permissions(), c.expected);
+  }
+  // A list written by the program itself (a signature) is a list.
+  WriteFileBytes(dir_ / "list.sig", "old");
+  ASSERT_EQ(chmod("list.sig", 0666), 0);
+  WriteFileReplacing("list.sig", "new");
+  EXPECT_EQ(fs::status(dir_ / "list.sig").permissions(), fs::perms(0644));
+  // The umask may take away more.
+  umask(077);
+  TDownloadHooks program;
+  program.Executable = true;
+  DownloadFile(server_.Url("/tool.exe"), "tool.exe", false, "", messages_, program);
+  EXPECT_EQ(fs::status(dir_ / "tool.exe").permissions(), fs::perms(0700));
+  umask(mask);
   EXPECT_THAT(messages_.shown, IsEmpty());
-  EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "new tool");
-  EXPECT_EQ(fs::status(dir_ / "tool.exe").permissions(), fs::perms(0750));
-  EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("tool.exe"));
+}
 
-  // Set-user-ID and set-group-ID never carry over to downloaded bytes.
-  ASSERT_EQ(chmod("tool.exe", 06755), 0);
-  DownloadFile(server_.Url("/tool.exe"), "tool.exe", false, "", messages_);
-  EXPECT_EQ(fs::status(dir_ / "tool.exe").permissions(), fs::perms(0755));
-
-  // A new file gets the ordinary mode the umask leaves; so does one that
-  // replaces a link, which is replaced itself: its target stays as it was.
+// A link at the target's name is replaced itself; its target stays as it
+// was.
+TEST_F(DownloadFileTest, LinkIsReplacedNotWrittenThrough) {
   WriteFileBytes(dir_ / "elsewhere", "not to be touched");
   fs::permissions(dir_ / "elsewhere", fs::perms(0700));
   fs::create_symlink("elsewhere", dir_ / "linked.exe");
-  const mode_t mask = umask(022);
-  DownloadFile(server_.Url("/tool.exe"), "fresh.exe", false, "", messages_);
-  DownloadFile(server_.Url("/tool.exe"), "linked.exe", false, "", messages_);
-  umask(mask);
+  DownloadFile(server_.Url("/tool.exe"), (dir_ / "linked.exe").string(), false, "", messages_);
   EXPECT_THAT(messages_.shown, IsEmpty());
-  EXPECT_EQ(fs::status(dir_ / "fresh.exe").permissions(), fs::perms(0644));
   EXPECT_FALSE(fs::is_symlink(dir_ / "linked.exe"));
   EXPECT_EQ(ReadFileBytes(dir_ / "linked.exe"), "new tool");
-  EXPECT_EQ(fs::status(dir_ / "linked.exe").permissions(), fs::perms(0644));
   EXPECT_EQ(ReadFileBytes(dir_ / "elsewhere"), "not to be touched");
+  EXPECT_EQ(fs::status(dir_ / "elsewhere").permissions(), fs::perms(0700));
 }
 
 TEST_F(DownloadFileTest, WriteFailingPartWayKeepsTheOldFileWhole) {

@@ -5,17 +5,23 @@
 #include <winsock2.h>
 
 #include <windows.h>
+// After windows.h, which they rely on.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 
 #include "net/DownloadFile.h"
 #include "net/DownloadTestSupport.h"
 #include "support/TestSupport.h"
 #include "system/OSFunctions.h"
+#include "system/OSFunctions_win.h"
 
 namespace orvane::test {
 namespace {
@@ -132,6 +138,134 @@ TEST(WriteFileReplacing, UnwritablePlacesAreReportedWithTheSystemReason) {
                                                            SystemErrorMessage(ERROR_ACCESS_DENIED));
   EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.exe"));
   EXPECT_THAT(FolderEntries(dir.path()), ElementsAre("plainfile", "taken.exe"));
+}
+
+std::string SidText(PSID sid) {
+  LPWSTR text = nullptr;
+  if (!ConvertSidToStringSidW(sid, &text)) return "?";
+  std::string result = WideToUtf8(text);
+  LocalFree(text);
+  return result;
+}
+
+std::string AccountSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "?";
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  const auto buffer = std::make_unique<unsigned char[]>(size);
+  std::string sid = "?";
+  if (GetTokenInformation(token, TokenUser, buffer.get(), size, &size))
+    sid = SidText(reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid);
+  CloseHandle(token);
+  return sid;
+}
+
+struct TDacl {
+  bool isProtected = false;
+  std::map<std::string, ACCESS_MASK> allowed;  // by SID
+  int otherAces = 0;
+};
+
+TDacl ReadDacl(const std::filesystem::path& file) {
+  TDacl result;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(file.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                            nullptr, &descriptor) != ERROR_SUCCESS)
+    return result;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  result.isProtected = (control & SE_DACL_PROTECTED) != 0;
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(dacl, i, &ace)) continue;
+    const auto* header = static_cast<ACE_HEADER*>(ace);
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+      ++result.otherAces;
+      continue;
+    }
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    result.allowed[SidText(&allowed->SidStart)] |= allowed->Mask;
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
+void SetDacl(const std::filesystem::path& file, const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(
+      ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+  PACL dacl = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  EXPECT_EQ(SetNamedSecurityInfoW(const_cast<LPWSTR>(file.c_str()), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, dacl, nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  LocalFree(descriptor);
+}
+
+constexpr ACCESS_MASK kAnyWrite =
+    FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | DELETE | GENERIC_WRITE | GENERIC_ALL;
+
+// A new download, and one that replaces a file anyone could change, may be
+// changed by nobody but the owner, SYSTEM and Administrators: the old file's
+// DACL is not taken over. (Wine derives the DACL it reports from the file's
+// Unix mode, so this holds there too.)
+TEST(WriteFileReplacing, NewFileIsWritableByOwnerSystemAndAdministratorsOnly) {
+  TempDir dir;
+  WriteFileBytes(dir / "tool.exe", "old tool, anyone may change it");
+  SetDacl(dir / "tool.exe", L"D:P(A;;FA;;;WD)");
+  ASSERT_NE(ReadDacl(dir / "tool.exe").allowed["S-1-1-0"] & FILE_WRITE_DATA, 0u);
+
+  WriteFileReplacing((dir / "tool.exe").string(), "new tool");
+  WriteFileReplacing((dir / "fresh.json").string(), "new list");
+
+  const std::string owner = AccountSid();
+  for (const char* name : {"tool.exe", "fresh.json"}) {
+    SCOPED_TRACE(name);
+    const TDacl dacl = ReadDacl(dir / name);
+    EXPECT_FALSE(dacl.allowed.empty());
+    for (const auto& [sid, mask] : dacl.allowed) {
+      if (sid != owner && sid != "S-1-5-18" && sid != "S-1-5-32-544") {
+        EXPECT_EQ(mask & kAnyWrite, 0u) << sid;
+      }
+    }
+  }
+}
+
+// The DACL a download gets, read back as it was set: its own (protected,
+// nothing inherited from the folder), full access for the owner, SYSTEM and
+// Administrators, read and execute for Users.
+TEST(WriteFileReplacing, NewFileHasAProtectedDaclOfItsOwn) {
+  TempDir dir;
+  WriteFileBytes(dir / "probe", "");
+  SetDacl(dir / "probe", L"D:P(A;;FA;;;BA)");
+  if (ReadDacl(dir / "probe").allowed.count("S-1-5-32-544") == 0)
+    GTEST_SKIP()
+        << "this system does not keep a DACL as it was set: Wine derives the DACL it reports from the "
+           "file's Unix mode and does not enforce DACLs; the DACL itself is seen on Windows only";
+
+  WriteFileBytes(dir / "tool.exe", "old tool");
+  SetDacl(dir / "tool.exe", L"D:P(A;;FA;;;WD)");
+  WriteFileReplacing((dir / "tool.exe").string(), "new tool");
+  WriteFileReplacing((dir / "fresh.json").string(), "new list");
+
+  const std::map<std::string, ACCESS_MASK> expected = {
+      {AccountSid(), FILE_ALL_ACCESS},
+      {"S-1-5-18", FILE_ALL_ACCESS},                               // SYSTEM
+      {"S-1-5-32-544", FILE_ALL_ACCESS},                           // Administrators
+      {"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE},  // Users
+  };
+  for (const char* name : {"tool.exe", "fresh.json"}) {
+    SCOPED_TRACE(name);
+    const TDacl dacl = ReadDacl(dir / name);
+    EXPECT_TRUE(dacl.isProtected);
+    EXPECT_EQ(dacl.allowed, expected);
+    EXPECT_EQ(dacl.otherAces, 0);
+  }
 }
 
 }  // namespace

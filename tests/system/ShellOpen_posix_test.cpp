@@ -1,5 +1,6 @@
 #include "system/ShellOpen.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "support/TestSupport.h"
+#include "system/CheckedFile.h"
 #include "system/DebugHook.h"
 
 namespace orvane {
@@ -164,6 +166,73 @@ TEST(ShellOpen, HandsOtherFilesToTheirOpener) {
   }
   ASSERT_TRUE(WaitForFile(out / "done"));
   EXPECT_EQ(ReadLines(out / "args"), Bracketed({document.string()}));
+}
+
+// Started means checked: after the check another program is put at the
+// path (renamed over it, as anyone who may write the folder can), yet what
+// starts is the file that was checked, a script as well as a native program.
+TEST(ShellOpen, CheckedStartRunsTheFileThatWasCheckedNotWhatIsAtItsPathNow) {
+  test::TempDir dir;
+  const fs::path script = dir / "tool.exe";
+  WriteRecorder(script, dir.path(), fs::perms::owner_read | fs::perms::owner_write);
+  const std::string planted = "#!/bin/sh\n: > '" + (dir / "planted ran").string() + "'\n";
+  const auto plant = [&](const fs::path& at) {
+    test::WriteFileBytes(dir / "planted", planted);
+    fs::permissions(dir / "planted", fs::perms::owner_all);
+    fs::rename(dir / "planted", at);
+  };
+  {
+    const TCheckedFile checked(script.string());
+    plant(script);
+    ASSERT_TRUE(ShellOpenChecked(checked, "one \"two three\""));
+  }
+  ASSERT_TRUE(WaitForFile(dir / "done"));
+  EXPECT_EQ(ReadLines(dir / "args"), Bracketed({"one", "two three"}));
+
+  // A copy of touch without execute permission (as a download may be) gets
+  // it through the descriptor, and is what runs.
+  const fs::path touch = dir / "touch";
+  fs::copy_file("/usr/bin/touch", touch);
+  fs::permissions(touch, fs::perms::owner_read | fs::perms::owner_write);
+  {
+    const TCheckedFile checked(touch.string());
+    plant(touch);
+    ASSERT_TRUE(ShellOpenChecked(checked, "\"" + (dir / "made it").string() + "\""));
+    struct stat held {};
+    ASSERT_EQ(fstat(static_cast<int>(checked.Native()), &held), 0);
+    EXPECT_NE(held.st_mode & S_IXUSR, 0u);
+  }
+  EXPECT_TRUE(WaitForFile(dir / "made it"));
+  EXPECT_FALSE(fs::exists(dir / "planted ran"));
+}
+
+// wine opens a Windows program by its name: started only while the path
+// still names the checked file.
+TEST(ShellOpen, CheckedWindowsProgramGoesToWineOnlyWhileItsPathNamesIt) {
+  test::TempDir dir;
+  const fs::path bin = dir / "bin", out = dir / "out";
+  fs::create_directories(bin);
+  fs::create_directories(out);
+  WriteRecorder(bin / "wine", out, fs::perms::owner_all);
+  const fs::path program = dir / "Setup.exe";
+  test::WriteFileBytes(program, std::string("MZ\x90\0\3\0\0\0", 8));
+  fs::permissions(program, fs::perms(0644));
+  const test::ScopedEnv path("PATH", bin.string());
+
+  const TCheckedFile checked(program.string());
+  ASSERT_TRUE(ShellOpenChecked(checked, "/S"));
+  ASSERT_TRUE(WaitForFile(out / "done"));
+  EXPECT_EQ(ReadLines(out / "args"), Bracketed({program.string(), "/S"}));
+
+  fs::remove(out / "done");
+  test::WriteFileBytes(dir / "planted", std::string("MZ planted", 10));
+  fs::rename(dir / "planted", program);
+  g_debug.clear();
+  SetSystemDebugHook(&RecordDebug);
+  EXPECT_FALSE(ShellOpenChecked(checked, "/S"));
+  SetSystemDebugHook(nullptr);
+  EXPECT_THAT(g_debug, testing::ElementsAre(testing::HasSubstr("no longer the one that was checked")));
+  EXPECT_FALSE(fs::exists(out / "done"));
 }
 
 }  // namespace
