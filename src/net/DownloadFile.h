@@ -11,8 +11,10 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -67,6 +69,11 @@ struct TDownloadHooks {
   // When set, receives the Content-Type header of the final answer ("" when
   // none came), whatever the outcome.
   std::string* ContentType = nullptr;
+  // When set, the largest body this download takes, if below the process-wide
+  // limit (THttpGetSettings::MaxBodySize): an answer announcing more is
+  // refused before its body is read, one sending more is cut off as soon as
+  // it passes the limit, and the download fails saying so.
+  std::optional<std::uint64_t> MaxSize;
 };
 
 // useProxy and proxyEntry are the window's "Use Proxy" box and proxy entry.
