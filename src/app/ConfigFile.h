@@ -2,6 +2,8 @@
 // lenient reader for published or hand-edited files.
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -56,8 +58,11 @@ void WriteConfigFile(const std::string& path, const TRemoteSupportConfig& config
 std::string DecodeAnsiText(std::string_view bytes);
 
 // The file's bytes; nullopt when no file of that name exists (a folder of
-// that name does not count). Raises EOSError.
-std::optional<std::string> ReadConfigFileBytes(const std::string& path);
+// that name does not count). No more than limit bytes are read: a longer file
+// comes back cut there, so a caller that caps a file asks for one byte more
+// than the cap and sees the excess without reading it. Raises EOSError.
+std::optional<std::string> ReadConfigFileBytes(const std::string& path,
+                                               std::size_t limit = std::numeric_limits<std::size_t>::max());
 
 // Creates or truncates the file and writes the bytes. Raises EOSError.
 void WriteConfigFileBytes(const std::string& path, std::string_view bytes);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -18,7 +19,7 @@ namespace orvane {
 // Latin-1 "ü") become U+FFFD instead of failing the whole file.
 std::string DecodeAnsiText(std::string_view bytes) { return SanitizeUtf8(bytes); }
 
-std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
+std::optional<std::string> ReadConfigFileBytes(const std::string& path, std::size_t limit) {
   // O_NONBLOCK keeps a FIFO of that name from blocking the open.
   const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (file.get() < 0) {
@@ -32,8 +33,8 @@ std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
 
   std::string bytes;
   char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+  while (bytes.size() < limit) {
+    const ssize_t n = ::read(file.get(), buffer, std::min(sizeof buffer, limit - bytes.size()));
     if (n < 0) {
       if (errno == EINTR) continue;
       RaiseOSError(errno, path);

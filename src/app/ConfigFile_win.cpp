@@ -3,6 +3,7 @@
 // written with CREATE_ALWAYS, failures carrying GetLastError's message.
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/ConfigFile.h"
@@ -30,7 +31,7 @@ std::string DecodeAnsiText(std::string_view bytes) {
   return utf8;
 }
 
-std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
+std::optional<std::string> ReadConfigFileBytes(const std::string& path, std::size_t limit) {
   const std::wstring wpath = Utf8ToWide(path);
   const DWORD attributes = GetFileAttributesW(wpath.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -49,9 +50,10 @@ std::optional<std::string> ReadConfigFileBytes(const std::string& path) {
 
   std::string bytes;
   char buffer[64 * 1024];
-  for (;;) {
+  while (bytes.size() < limit) {
     DWORD n = 0;
-    if (!ReadFile(h, buffer, sizeof buffer, &n, nullptr)) RaiseLastOSError(path);
+    const DWORD ask = static_cast<DWORD>(std::min(sizeof buffer, limit - bytes.size()));
+    if (!ReadFile(h, buffer, ask, &n, nullptr)) RaiseLastOSError(path);
     if (n == 0) break;
     bytes.append(buffer, n);
   }

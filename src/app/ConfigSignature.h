@@ -15,6 +15,9 @@ namespace orvane {
 
 // The signature file's name: the list's name plus ".sig".
 inline constexpr char kConfigSignatureSuffix[] = ".sig";
+// Where a download keeps the new signature until it is in place: the list's
+// name plus ".sig.new".
+inline constexpr char kNewConfigSignatureSuffix[] = ".sig.new";
 
 // What the user is told when a list is refused; the log says which check
 // failed.
@@ -31,6 +34,14 @@ const std::string& BuiltInConfigPublicKey();
 std::string VerifyConfigSignature(const std::string& publicKeyPem, std::string_view listBytes,
                                   const std::string& signatureFile);
 
+// The check of the list file on disk, whose bytes the caller has read:
+// listBytes against listFile + ".sig". A download interrupted between placing
+// the list and placing its signature leaves that signature at listFile +
+// ".sig.new"; when it signs listBytes, it is put in place and the list
+// counts as signed. Empty when signed, else why not (as above).
+std::string VerifyConfigFile(const std::string& publicKeyPem, std::string_view listBytes,
+                             const std::string& listFile);
+
 // Writes the warning "Option list (<which>) refused: <why>" to the log.
 void LogConfigRefusal(const std::string& which, const std::string& why);
 
@@ -39,11 +50,13 @@ void LogConfigRefusal(const std::string& which, const std::string& why);
 // with a message for the user (on Windows always: signing is done on Linux).
 void SignConfigFile(const std::string& privateKeyFile, const std::string& listFile);
 
-// Fetches a list together with its signature: the signature first, into a
-// temporary name beside the list; the list then with Check() as the
-// download's check, so that a list without a matching signature never
-// replaces the old one; finally Finish() puts the signature in place when the
-// list now on disk is the one it signs, and drops it otherwise.
+// Fetches a list together with its signature: the signature first, into
+// listFile + ".sig.new"; the list then with Check() as the download's check,
+// so that a list without a matching signature never replaces the old one;
+// finally Finish() puts the signature in place when the list now on disk is
+// the one it signs, and drops it otherwise. Until the signature is in place
+// its temporary file stays, so an interruption between the two steps leaves
+// a pair that VerifyConfigFile completes.
 class TConfigSignatureDownload {
  public:
   TConfigSignatureDownload(std::string publicKeyPem, std::string listFile);
@@ -53,17 +66,19 @@ class TConfigSignatureDownload {
 
   // Downloads listUrl + ".sig" quietly: a failure is only logged, because the
   // list's own download (and its check) will tell the user what went wrong.
+  // An answer larger than a signature file can be is not taken.
   void FetchSignature(const std::string& listUrl, bool useProxy, const std::string& proxyEntry,
-                      const TDownloadHooks& hooks);
-  // The list download's check: empty to accept the new file, else the text
-  // for the user. The failed check is logged.
-  std::string Check(const std::string& newListFile) const;
+                      TDownloadHooks hooks);
+  // The list download's check on the new list's bytes: empty to accept them,
+  // else the text for the user. The failed check is logged.
+  std::string Check(std::string_view newListBytes) const;
   void Finish();
 
  private:
   std::string fKey;
   std::string fListFile;
   std::string fNewSignatureFile;
+  bool fKeepNewSignature = false;
 };
 
 }  // namespace orvane

@@ -20,6 +20,11 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
+// The largest option list a download takes: one with every tool is a few
+// KiB, so anything near this is not a list, and it must not fill the memory
+// it is checked in.
+constexpr std::uint64_t kMaxConfigDownloadSize = std::uint64_t{1} << 20;
+
 bool FileExists(const std::string& name) {
   std::error_code ec;
   return std::filesystem::exists(name, ec) && !std::filesystem::is_directory(name, ec);
@@ -38,10 +43,12 @@ std::string UnitText(std::uint64_t unitOf) { return unitOf >= 1024 * 1024 ? "MB"
 // A downloaded option list replaces the present one only when it reads as
 // one: a proxy or a network's sign-in page that answers in the server's place
 // with status 200 must not cost the user a working list.
-std::string CheckOptionList(const std::string& newFile, bool listPresent) {
+std::string CheckOptionList(const std::optional<std::string>& newBytes, bool listPresent) {
   try {
-    const std::optional<TRemoteSupportConfig> config = ReadConfigFile(newFile);
-    if (config && config->HasOptionList()) return {};
+    if (newBytes) {
+      const std::optional<TRemoteSupportConfig> config = ReadConfigFromBytes(*newBytes);
+      if (config && config->HasOptionList()) return {};
+    }
   } catch (const EConvertError&) {
   }
   std::string reason = kNotAnOptionListMessage;
@@ -275,8 +282,11 @@ TDownloadResult TMainForm::DownloadConfigFile(bool force) {
   if (!force && present) return TDownloadResult::Done;
   const std::string url = fOptions.DownloadBaseUrl + "/" + kConfigFileName;
   TDownloadHooks hooks;
+  hooks.MaxSize = kMaxConfigDownloadSize;
   if (fOptions.ConfigPublicKey.empty()) {
-    hooks.Check = [present](const std::string& newFile) { return CheckOptionList(newFile, present); };
+    hooks.Check = [present](const std::string& newFile) {
+      return CheckOptionList(ReadConfigFileBytes(newFile), present);
+    };
     return DownloadFile(url, kConfigFileName, std::move(hooks));
   }
   // A signed list: its signature comes first, quietly and cancellable like
@@ -295,9 +305,11 @@ TDownloadResult TMainForm::DownloadConfigFile(bool force) {
     ShowStatus(kDownloadCancelledStatus, kStatusDelayMs);
     return TDownloadResult::Cancelled;
   }
+  // The new file is read once: the bytes checked are the bytes parsed.
   hooks.Check = [&signature, present](const std::string& newFile) {
-    std::string why = signature.Check(newFile);
-    return why.empty() ? CheckOptionList(newFile, present) : why;
+    const std::optional<std::string> bytes = ReadConfigFileBytes(newFile);
+    const std::string why = bytes ? signature.Check(*bytes) : std::string();
+    return why.empty() ? CheckOptionList(bytes, present) : why;
   };
   const TDownloadResult result = DownloadFile(url, kConfigFileName, std::move(hooks));
   signature.Finish();
@@ -305,17 +317,13 @@ TDownloadResult TMainForm::DownloadConfigFile(bool force) {
 }
 
 void TMainForm::LoadConfig() {
-  const bool fileExists = FileExists(kConfigFileName);
-  std::optional<TRemoteSupportConfig> read;
-  if (fOptions.ConfigPublicKey.empty() || !fileExists) {
-    read = ReadConfigFile(kConfigFileName);
-  } else {
-    // The bytes checked are the bytes parsed.
-    const std::optional<std::string> bytes = ReadConfigFileBytes(kConfigFileName);
-    const std::string why = bytes
-                                ? VerifyConfigSignature(fOptions.ConfigPublicKey, *bytes,
-                                                        std::string(kConfigFileName) + kConfigSignatureSuffix)
-                                : std::string("the file has gone");
+  // One read and nothing before it: in a signed build the bytes checked are
+  // the bytes parsed, and no list can slip in between a look for the file
+  // and its reading.
+  const std::optional<std::string> bytes = ReadConfigFileBytes(kConfigFileName);
+  const bool fileExists = bytes.has_value();
+  if (fileExists && !fOptions.ConfigPublicKey.empty()) {
+    const std::string why = VerifyConfigFile(fOptions.ConfigPublicKey, *bytes, kConfigFileName);
     if (!why.empty()) {
       LogConfigRefusal(kConfigFileName, why);
       RSConfig.reset();
@@ -324,8 +332,9 @@ void TMainForm::LoadConfig() {
       fView.ShowMessage(kConfigNotSignedMessage);
       return;
     }
-    read = ReadConfigFromBytes(*bytes);
   }
+  std::optional<TRemoteSupportConfig> read =
+      fileExists ? ReadConfigFromBytes(*bytes) : TRemoteSupportConfig();
   RSConfig = read ? std::make_unique<TRemoteSupportConfig>(std::move(*read)) : nullptr;
 
   fView.ClearOptions();

@@ -2,6 +2,7 @@
 
 #include <fmt/printf.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -196,7 +197,9 @@ TDownloadResult DownloadFile(const std::string& url, const std::string& savePath
   try {
     TReplacingFile file(savePath, hooks.Executable);
     auto job = std::make_shared<TDownloadJob>();
-    std::thread(RunDownload, job, MakeHttpGetRequest(url), &file).detach();
+    THttpGetRequest request = MakeHttpGetRequest(url);
+    if (hooks.MaxSize) request.Settings.MaxBodySize = std::min(request.Settings.MaxBodySize, *hooks.MaxSize);
+    std::thread(RunDownload, job, std::move(request), &file).detach();
     const TJobGuard guard(job);
 
     bool shown = false;

@@ -11,8 +11,10 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -69,6 +71,11 @@ struct TDownloadHooks {
   std::string* ContentType = nullptr;
   // The file is a program rather than a list: see TReplacingFile.
   bool Executable = false;
+  // When set, the largest body this download takes, if below the process-wide
+  // limit (THttpGetSettings::MaxBodySize): an answer announcing more is
+  // refused before its body is read, one sending more is cut off as soon as
+  // it passes the limit, and the download fails saying so.
+  std::optional<std::uint64_t> MaxSize;
 };
 
 // useProxy and proxyEntry are the window's "Use Proxy" box and proxy entry.

@@ -5,8 +5,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "app/ConfigFile.h"
 #include "app/ConfigSignature.h"
@@ -122,6 +126,37 @@ TEST_F(ConfigSigningTest, SignedListComesOverHttpsFromATrustedServerOnly) {
     }
   }
   SetHttpGetSettings(saved);
+}
+
+TEST(ConfigLoadRaceTest, ListThatComesAndGoesIsNeverParsedUnchecked) {
+  // A list without a signature appears and vanishes again and again while
+  // the window loads: a load that looked for the file before reading it
+  // would, now and then, find none and then read one the check never saw.
+  test::TempDir dir;
+  test::ScopedCwd cwd(dir.path());
+  test::WriteFileBytes(dir / "staged.json", test::kSignedList);
+  FakeMainFormView view;
+  TMainFormOptions options;
+  options.ConfigPublicKey = test::kPublicKeyPem;
+  TMainForm form(view, std::move(options));
+
+  std::atomic<bool> stop{false};
+  std::thread flipper([&stop] {
+    while (!stop) {
+      (void)::link("staged.json", kConfigFileName);
+      (void)::unlink(kConfigFileName);
+    }
+  });
+  int refused = 0;
+  for (int i = 0; i < 20000 && view.options.empty(); ++i) {
+    form.LoadConfig();
+    refused += static_cast<int>(view.boxes.size());
+    view.boxes.clear();
+  }
+  stop = true;
+  flipper.join();
+  EXPECT_THAT(view.options, testing::IsEmpty());
+  EXPECT_GT(refused, 0);  // the list was there for some loads, and refused
 }
 
 }  // namespace

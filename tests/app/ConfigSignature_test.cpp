@@ -183,6 +183,113 @@ TEST_F(ConfigSignatureTest, EveryLoadChecksTheFileOnDisk) {
   EXPECT_THAT(server.Targets(), IsEmpty());
 }
 
+TEST_F(ConfigSignatureTest, PairSplitByAnInterruptedDownloadIsMendedAtTheNextStart) {
+  // A download places the list, then its signature; until then the
+  // signature waits as ".sig.new". The files below are what an interruption
+  // at either point leaves.
+  const std::string newSignatureFile = std::string(kSignatureFile) + ".new";
+  const std::string otherListsSignature = Flipped(kSignature, 12);
+  struct Case {
+    const char* name;
+    std::string list;
+    std::optional<std::string> signature;
+    std::string newSignature;
+    bool loads;
+    std::string signatureAfter;
+    bool newSignatureStays;
+  };
+  const Case cases[] = {
+      {"stopped after a new list replaced the old one", kSignedList, otherListsSignature, kSignature, true,
+       kSignature, false},
+      {"stopped after the first list was placed", kSignedList, std::nullopt, kSignature, true, kSignature,
+       false},
+      {"stopped before the new list was placed", kSignedList, kSignatureLongR, otherListsSignature, true,
+       kSignatureLongR, true},
+      {"leftover that signs another list", kOtherList, otherListsSignature, kSignature, false,
+       otherListsSignature, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir / kSignatureFile);
+    PutFiles(c.list, c.signature);
+    test::WriteFileBytes(dir / newSignatureFile, c.newSignature);
+    view = FakeMainFormView{};
+    Start();
+    if (c.loads) {
+      EXPECT_THAT(view.boxes, IsEmpty());
+      EXPECT_THAT(view.options, ElementsAre("alpha", "beta"));
+    } else {
+      EXPECT_THAT(view.boxes, ElementsAre(Box{BoxKind::Message, kConfigNotSignedMessage}));
+      EXPECT_THAT(view.options, IsEmpty());
+    }
+    EXPECT_EQ(test::ReadFileBytes(dir / kConfigFileName), c.list);
+    EXPECT_EQ(test::ReadFileBytes(dir / kSignatureFile), c.signatureAfter);
+    EXPECT_EQ(std::filesystem::exists(dir / newSignatureFile), c.newSignatureStays);
+    std::filesystem::remove(dir / newSignatureFile);
+  }
+  EXPECT_THAT(server.Targets(), IsEmpty());
+}
+
+TEST_F(ConfigSignatureTest, DownloadsStopAtTheirSizeLimits) {
+  using Delivery = test::SignedListServer::Delivery;
+  constexpr std::size_t kListLimit = 1 << 20;
+  constexpr std::size_t kSignatureLimit = 4 << 10;
+  const std::string failed = "Download Failed with Status Code: 6666\r\n";
+  const auto padded = [](const std::string& bytes, std::size_t size, bool front) {
+    const std::string padding(size - bytes.size(), front ? ' ' : '\0');
+    return front ? padding + bytes : bytes + padding;
+  };
+  for (const Delivery delivery : {Delivery::Length, Delivery::Chunked, Delivery::UntilClose}) {
+    SCOPED_TRACE(static_cast<int>(delivery));
+    server.SendAs(delivery);
+    const bool announced = delivery == Delivery::Length;
+
+    // The list, blank-padded in front, in a build without a key: the list at
+    // the limit is taken, one byte more is not.
+    for (const std::size_t size : {kListLimit, kListLimit + 1}) {
+      SCOPED_TRACE(size);
+      std::filesystem::remove(dir / kConfigFileName);
+      server.Serve(padded(kSignedList, size, true), std::nullopt);
+      view = FakeMainFormView{};
+      Start("");
+      if (size == kListLimit) {
+        EXPECT_THAT(view.options, ElementsAre("alpha", "beta"));
+        EXPECT_EQ(std::filesystem::file_size(dir / kConfigFileName), kListLimit);
+      } else {
+        EXPECT_THAT(
+            view.MessageTexts(),
+            ElementsAre(kNotFound, failed + (announced ? "The server announced 1048577 bytes, more "
+                                                         "than the limit of 1 MiB."
+                                                       : "The download grew past the limit of 1 MiB.")));
+        EXPECT_THAT(Files(), IsEmpty());
+      }
+    }
+
+    // The signature: at the limit it arrives (and is no signature, having
+    // bytes after its end); one byte more never arrives.
+    for (const std::size_t size : {kSignatureLimit, kSignatureLimit + 1}) {
+      SCOPED_TRACE(size);
+      test::ScopedRecordingLogger log{TLogSettings{}};
+      std::filesystem::remove(dir / kConfigFileName);
+      server.Serve(kSignedList, padded(kSignature, size, false));
+      view = FakeMainFormView{};
+      Start();
+      EXPECT_THAT(view.MessageTexts(), ElementsAre(kNotFound, kConfigNotSignedMessage));
+      EXPECT_THAT(Files(), IsEmpty());
+      if (size == kSignatureLimit) {
+        EXPECT_THAT(log.control->lines,
+                    Contains(HasSubstr(std::string("refused: ") + kBadSignatureEncoding)));
+      } else {
+        EXPECT_THAT(
+            log.control->lines,
+            Contains(HasSubstr(announced ? "The server announced 4097 bytes, more than the limit of 4 KiB."
+                                         : "The download grew past the limit of 4 KiB.")));
+        EXPECT_THAT(log.control->lines, Contains(HasSubstr("refused: no signature file")));
+      }
+    }
+  }
+}
+
 TEST_F(ConfigSignatureTest, WithoutAKeyListsAreTakenAsTheyAre) {
   server.Serve(kOtherList, std::nullopt);
   Start("");
@@ -196,6 +303,10 @@ TEST(VerifyConfigSignatureTest, SaysWhichCheckFailed) {
   const std::string sig = (dir / "list.sig").string();
   EXPECT_THAT(VerifyConfigSignature(kPublicKeyPem, kSignedList, sig), HasSubstr("no signature file"));
   test::WriteFileBytes(sig, std::string(5000, '0'));
+  EXPECT_THAT(VerifyConfigSignature(kPublicKeyPem, kSignedList, sig), HasSubstr("too large"));
+  // Only the start of a huge file is read (a sparse one where the system
+  // allows, so the test costs no disk).
+  std::filesystem::resize_file(sig, std::uintmax_t{8} << 30);
   EXPECT_THAT(VerifyConfigSignature(kPublicKeyPem, kSignedList, sig), HasSubstr("too large"));
   test::WriteFileBytes(sig, kSignature);
   EXPECT_THAT(VerifyConfigSignature(kPublicKeyPem, kSignedList, sig), IsEmpty());
