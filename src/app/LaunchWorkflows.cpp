@@ -26,6 +26,7 @@
 #include "app/RemoteSupportConfig.h"
 #include "logging/Logging.h"
 #include "system/CheckedFile.h"
+#include "system/Utf8.h"
 
 namespace orvane {
 
@@ -256,7 +257,8 @@ bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemot
       checked.reset();
       form.ShowStatus("Checksum invalid, force re-download...", kStatusDelayMs);
       if (workflow.ShowChecksumMismatch)
-        form.View().ShowMessage(fmt::format("Expected: {}\r\nActual: {}", option.sha256(), actual));
+        form.View().ShowMessage(
+            fmt::format("Expected: {}\r\nActual: {}", EscapeControlChars(option.sha256()), actual));
       redownload = true;
     }
   }
@@ -274,7 +276,7 @@ bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemot
       form.ShowStatus("Checksum invalid, give up...", kStatusDelayMs);
       throw std::runtime_error(ChecksumError(
           fmt::format("Download not successful, checksum invalid!\r\nExp SHA256: {} \r\nAct SHA256: {}",
-                      option.sha256(), actual),
+                      EscapeControlChars(option.sha256()), actual),
           contentType, fileName));
     }
   }
@@ -299,7 +301,7 @@ std::string NoWorkflowMessage(const TRemoteSupportConfig* config, const std::str
   if (name.empty()) return "No remote support option is chosen.\r\nPlease choose one from the list.";
   return fmt::format(
       "\"{}\" is not a remote support option this assistant can start.\r\nPlease choose one from the list.",
-      name);
+      EscapeControlChars(name));
 }
 
 }  // namespace
@@ -321,7 +323,7 @@ void TMainForm::btnShutdownClick() {
   } else if (name == kRemotelyInstall.OptionName) {
     completed = RunRemotely(*this, programFolder, kRemotelyInstall);
   } else {
-    DebugFmt("No workflow for option \"%s\"", name);
+    DebugFmt("No workflow for option \"%s\"", EscapeControlChars(name));
     fView.ShowMessage(NoWorkflowMessage(RSConfig.get(), name));
     completed = false;
   }

@@ -469,7 +469,8 @@ TEST_F(LaunchWorkflows, UnknownNamesStartNothingAndSaySo) {
   // names beside a loaded list.
   Press("cbVersion");
   Configure();
-  for (const char* name : {"TeamViewer", "remotely_x64 ", "", "cbVersion"}) Press(name);
+  for (const char* name : {"TeamViewer", "remotely_x64 ", "", "cbVersion", "x\r\n(Fehler): forged"})
+    Press(name);
 
   EXPECT_THAT(
       view.boxes,
@@ -480,7 +481,9 @@ TEST_F(LaunchWorkflows, UnknownNamesStartNothingAndSaySo) {
                                 "can start.\r\nPlease choose one from the list."},
           testing::Field(&FakeMainFormView::Box::text, StartsWith("\"remotely_x64 \" is not")),
           testing::Field(&FakeMainFormView::Box::text, StartsWith("No remote support option is chosen.")),
-          testing::Field(&FakeMainFormView::Box::text, StartsWith("\"cbVersion\" is not"))));
+          testing::Field(&FakeMainFormView::Box::text, StartsWith("\"cbVersion\" is not")),
+          // A name from the list cannot break the box's lines.
+          testing::Field(&FakeMainFormView::Box::text, StartsWith("\"x\\r\\n(Fehler): forged\" is not"))));
   EXPECT_FALSE(view.closed);  // "Auto Close When Done" is ticked
   EXPECT_THAT(launch.events, IsEmpty());
   EXPECT_EQ(server.RequestCount(), 0u);
