@@ -3,8 +3,8 @@
 //
 // A PAC script is JavaScript from the network. It runs in an embedded
 // engine with the customary helper functions (isInNet, shExpMatch, ...),
-// under a memory cap and, on POSIX, in a separate evaluator program that is
-// killed when the time limit runs out. Everything the helpers learn about
+// under a memory cap and, on POSIX, in a separate sandboxed evaluator program
+// that is killed when the time limit runs out. Everything the helpers learn about
 // the machine (name resolution, the own address, the clock) comes from a
 // TPacEnvironment, so tests can run scripts without touching the network.
 // POSIX only: on Windows WinHTTP evaluates the scripts.
