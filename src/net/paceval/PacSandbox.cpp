@@ -48,9 +48,9 @@ std::optional<std::size_t> MappedBytes() {
 }
 
 // Beyond what is mapped: the engine's heap (which its allocator caps at
-// memoryLimit) twice over for the C library's bookkeeping and realloc's
-// moment with old and new block, plus room for the sanitizers' quarantine of
-// freed memory in test builds.
+// memoryLimit) four times over, for the C library's bookkeeping and
+// fragmentation and realloc's moment with old and new block, plus room for
+// the sanitizers' quarantine of freed memory in test builds.
 std::size_t AddressSpaceHeadroom(std::size_t memoryLimit) {
   return 4 * memoryLimit + (std::size_t{512} << 20);
 }
