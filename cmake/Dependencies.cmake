@@ -52,6 +52,8 @@ else()
   pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
   pkg_check_modules(LIBPSL REQUIRED IMPORTED_TARGET libpsl)
   target_link_libraries(orvane_proxy_discovery INTERFACE PkgConfig::DUKTAPE PkgConfig::GIO PkgConfig::LIBPSL)
+  # The PAC evaluator's sandbox (src/net/paceval), not the program's.
+  pkg_check_modules(LIBSECCOMP REQUIRED IMPORTED_TARGET libseccomp)
 endif()
 
 # wxWidgets as one interface target with its headers marked SYSTEM, so that

@@ -3,8 +3,8 @@
 //
 // A PAC script is JavaScript from the network. It runs in an embedded
 // engine with the customary helper functions (isInNet, shExpMatch, ...),
-// under a memory cap and, on POSIX, in a separate evaluator program that is
-// killed when the time limit runs out. Everything the helpers learn about
+// under a memory cap and, on POSIX, in a separate sandboxed evaluator program
+// that is killed when the time limit runs out. Everything the helpers learn about
 // the machine (name resolution, the own address, the clock) comes from a
 // TPacEnvironment, so tests can run scripts without touching the network.
 // POSIX only: on Windows WinHTTP evaluates the scripts.
@@ -16,6 +16,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "net/ProxyDiscovery.h"
 
@@ -67,10 +68,20 @@ TPacOutcome RunPacScriptInThisProcess(const std::string& script, const std::stri
 inline constexpr char kPacEvaluatorName[] = "orvane-pac-eval";
 std::string PacEvaluatorPath();
 
+// Confines the evaluator's process after it has read its request and before
+// the script runs: memoryLimit is the engine's heap cap, channels the
+// sockets it goes on reading and writing. Returns why it failed, empty on
+// success.
+using TPacConfine = std::function<std::string(std::size_t memoryLimit, const std::vector<int>& channels)>;
+
 // The evaluator program's work: reads one evaluation request from the socket
-// fd, runs it (asking back over fd for the environment calls the caller
-// supplied) and writes the outcome. Returns the program's exit code.
-int RunPacEvaluator(int fd);
+// fd, confines itself, runs the script (asking back over fd for the
+// environment calls the caller supplied, and a resolver process of its own,
+// split off before the confinement, for name lookups and the own address)
+// and writes the outcome. A script never runs when confine fails. Returns
+// the program's exit code; the program then ends with _exit, as a confined
+// process cannot run exit handlers.
+int RunPacEvaluator(int fd, const TPacConfine& confine);
 
 // Maps a FindProxyForURL answer ("PROXY a:1; HTTPS b:2; DIRECT") to the
 // auto-proxy result. Entries are read in order: PROXY/HTTP entries give

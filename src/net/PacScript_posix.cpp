@@ -3,7 +3,9 @@
 // runs in a separate evaluator program (orvane-pac-eval, beside the running
 // executable) that talks to this process over a socket; when the time limit
 // runs out the evaluator is killed. This also keeps a crash inside the engine
-// away from the program. (On Windows WinHTTP evaluates the scripts.)
+// away from the program, and lets the evaluator shut itself into a sandbox
+// before it runs a script from the network. (On Windows WinHTTP evaluates the
+// scripts.)
 #include "net/PacScript.h"
 
 #include <arpa/inet.h>
@@ -17,6 +19,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,8 +37,6 @@
 #include <memory>
 #include <sstream>
 #include <vector>
-
-extern char** environ;
 
 namespace orvane {
 
@@ -218,10 +220,13 @@ void* HeapRealloc(void* udata, void* ptr, duk_size_t size) {
   return block + kBlockHeader;
 }
 
+// The evaluator's exit code after a fatal engine error.
+constexpr int kExitFatalEngineError = 3;
+
 // The engine calls this on errors it cannot recover from (it must not
 // return). Inside the evaluator program the process simply ends.
 void HeapFatal(void* udata, const char*) {
-  if (static_cast<THeapState*>(udata)->exitOnFatal) _exit(3);
+  if (static_cast<THeapState*>(udata)->exitOnFatal) _exit(kExitFatalEngineError);
   std::abort();
 }
 
@@ -480,17 +485,27 @@ TPacEnvironment Completed(const TPacEnvironment& env) {
 //
 //   to the evaluator:   'S' script, 'U' url, 'H' host, 'M' memory limit,
 //                       'C' which environment calls it must ask back for
-//                       (sum of kAsk* below); then answers 'A' text / 'N' none
+//                       (sum of kAsk* below), 'Z' time zone (the TZ value);
+//                       then answers 'A' text / 'N' none
 //   from the evaluator: 'D' host to resolve, 'I' own address, 'T' clock;
 //                       finally 'R' result or 'E' error
 //
 // Environment calls the caller supplied are answered here, so that a test's
-// resolver and clock work across the process boundary; the others run in the
-// evaluator itself, under its time limit.
+// resolver and clock work across the process boundary. The others are the
+// evaluator's own, under its time limit: the clock inside the sandbox; name
+// lookups and the own address, which need files and sockets the sandbox does
+// not allow, in a resolver process the evaluator splits off before it enters
+// the sandbox, asked over a socket pair with the same frames.
 constexpr std::size_t kFrameHead = 21;
 constexpr int kAskResolve = 1;
 constexpr int kAskMyIp = 2;
 constexpr int kAskNow = 4;
+
+// The evaluator starts with an empty environment; it learns the time zone
+// from the request. Without TZ the C library re-reads /etc/localtime on
+// every local-time conversion (which the sandbox refuses), so an unset TZ is
+// sent as the name of that file, which means the same.
+constexpr char kSystemTimeZone[] = ":/etc/localtime";
 
 std::string Frame(char kind, const std::string& payload) {
   char length[32];
@@ -578,9 +593,71 @@ std::string ProgramFolder() {
   return ec ? std::string() : self.parent_path().string();
 }
 
-void Reap(pid_t child) {
-  while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+int Reap(pid_t child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return 0;
   }
+  return status;
+}
+
+// Why an evaluator ended without an answer, in words for whoever reads the
+// log aloud to a support desk.
+std::string AbnormalEnd(int status) {
+  if (WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS) {
+    return "the proxy script was stopped because it tried something a proxy script is not allowed to do "
+           "(the evaluator's sandbox blocked a system call)";
+  }
+  // SIGKILL is this process's own, after a broken or malformed stream.
+  if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL) {
+    const char* name = sigdescr_np(WTERMSIG(status));
+    return std::string("the script evaluator crashed (") + (name != nullptr ? name : "unknown signal") + ")";
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == kExitFatalEngineError) {
+    return "the script engine stopped on an error it cannot recover from";
+  }
+  return "the evaluation ended abnormally";
+}
+
+// The resolver process of an evaluator: answers name lookups and the own
+// address over fd until the evaluator closes its end or ends. It runs no
+// script, only reads frames, and holds nothing of the program but its
+// stderr; it needs the resolver's files and sockets, so it stays outside the
+// sandbox, but it can neither gain privileges nor write files.
+[[noreturn]] void RunResolver(int fd, pid_t evaluator) {
+  if (prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) != 0 || getppid() != evaluator) _exit(0);
+  prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+  const rlimit none{0, 0};
+  setrlimit(RLIMIT_FSIZE, &none);
+  setrlimit(RLIMIT_CORE, &none);
+  const TPacEnvironment system = SystemPacEnvironment();
+  std::string buffer;
+  while (std::optional<TFrame> question = ReadFrame(fd, buffer, kMaxAnswer)) {
+    if (question->kind != 'D' && question->kind != 'I') break;
+    const std::optional<std::string> answer = AnswerAskBack(*question, system);
+    if (!WriteAll(fd, answer ? Frame('A', *answer) : Frame('N', {}))) break;
+  }
+  _exit(0);
+}
+
+// Splits off the resolver process; returns the evaluator's end of the socket
+// pair to it, or -1.
+int StartResolver(int requestFd) {
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return -1;
+  const pid_t evaluator = getpid();
+  const pid_t resolver = fork();
+  if (resolver == 0) {
+    close(requestFd);
+    close(ends[0]);
+    RunResolver(ends[1], evaluator);
+  }
+  close(ends[1]);
+  if (resolver < 0) {
+    close(ends[0]);
+    return -1;
+  }
+  return ends[0];
 }
 
 TPacOutcome Failed(std::string error) { return {std::nullopt, std::move(error)}; }
@@ -591,11 +668,11 @@ TPacEnvironment SystemPacEnvironment() { return Completed({}); }
 
 std::string PacEvaluatorPath() { return ProgramFolder() + "/" + kPacEvaluatorName; }
 
-int RunPacEvaluator(int fd) {
+int RunPacEvaluator(int fd, const TPacConfine& confine) {
   std::string buffer;
-  std::string fields[5];
-  const char kinds[] = {'S', 'U', 'H', 'M', 'C'};
-  for (int i = 0; i < 5; ++i) {
+  std::string fields[6];
+  const char kinds[] = {'S', 'U', 'H', 'M', 'C', 'Z'};
+  for (int i = 0; i < 6; ++i) {
     std::optional<TFrame> frame = ReadFrame(fd, buffer, std::size_t{64} << 20);
     if (!frame || frame->kind != kinds[i]) return 2;
     fields[i] = std::move(frame->payload);
@@ -607,12 +684,28 @@ int RunPacEvaluator(int fd) {
     return 2;
   }
 
-  tzset();  // the script's local time follows TZ
+  // The zone is loaded now: the sandbox lets no file be opened later.
+  setenv("TZ", fields[5].c_str(), 1);
+  tzset();
+
   auto back = std::make_shared<TAskBack>(TAskBack{fd, std::move(buffer)});
+  std::vector<int> channels{fd};
+  std::shared_ptr<TAskBack> resolver;
+  if ((ask & (kAskResolve | kAskMyIp)) != (kAskResolve | kAskMyIp)) {
+    const int resolverFd = StartResolver(fd);
+    if (resolverFd < 0) {
+      return WriteAll(fd, Frame('E', std::string("cannot start the name resolver: ") + std::strerror(errno)))
+                 ? 5
+                 : 1;
+    }
+    resolver = std::make_shared<TAskBack>(TAskBack{resolverFd, {}});
+    channels.push_back(resolverFd);
+  }
+  const std::shared_ptr<TAskBack>& resolve = (ask & kAskResolve) != 0 ? back : resolver;
+  const std::shared_ptr<TAskBack>& myIp = (ask & kAskMyIp) != 0 ? back : resolver;
   TPacEnvironment env;
-  if ((ask & kAskResolve) != 0)
-    env.ResolveIPv4 = [back](const std::string& host) { return back->Ask('D', host); };
-  if ((ask & kAskMyIp) != 0) env.MyIpAddress = [back] { return back->Ask('I', {}).value_or("127.0.0.1"); };
+  env.ResolveIPv4 = [resolve](const std::string& host) { return resolve->Ask('D', host); };
+  env.MyIpAddress = [myIp] { return myIp->Ask('I', {}).value_or("127.0.0.1"); };
   if ((ask & kAskNow) != 0) {
     env.NowMs = [back] {
       const std::string text = back->Ask('T', {}).value_or("0");
@@ -620,6 +713,10 @@ int RunPacEvaluator(int fd) {
       std::from_chars(text.data(), text.data() + text.size(), ms);
       return ms;
     };
+  }
+  const std::string confined = confine(memoryLimit, channels);
+  if (!confined.empty()) {
+    return WriteAll(fd, Frame('E', "cannot confine the script evaluator: " + confined)) ? 5 : 1;
   }
   TPacOutcome outcome = RunPacScriptInThisProcess(fields[0], fields[1], fields[2], Completed(env),
                                                   memoryLimit, /*exitOnFatal=*/true);
@@ -647,7 +744,8 @@ TPacOutcome EvaluatePacScript(const std::string& script, const std::string& url,
   // A fresh program rather than a fork of this one: after fork a threaded
   // program may only make async-signal-safe calls, which an engine run is
   // not. The evaluator gets the socket as its standard input and nothing
-  // else of this process.
+  // else of this process: no other descriptor, no environment (the time zone
+  // travels in the request).
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
@@ -661,8 +759,9 @@ TPacOutcome EvaluatePacScript(const std::string& script, const std::string& url,
   posix_spawnattr_setsigdefault(&attributes, &signals);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   char* argv[] = {const_cast<char*>(evaluator.c_str()), nullptr};
+  char* noEnvironment[] = {nullptr};
   pid_t child = -1;
-  const int spawned = posix_spawn(&child, evaluator.c_str(), &actions, &attributes, argv, environ);
+  const int spawned = posix_spawn(&child, evaluator.c_str(), &actions, &attributes, argv, noEnvironment);
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(ends[1]);
@@ -673,8 +772,10 @@ TPacOutcome EvaluatePacScript(const std::string& script, const std::string& url,
   const int fd = ends[0];
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
 
+  const char* timeZone = std::getenv("TZ");
   std::string out = Frame('S', script) + Frame('U', url) + Frame('H', host) +
-                    Frame('M', std::to_string(limits.MemoryLimit)) + Frame('C', std::to_string(ask));
+                    Frame('M', std::to_string(limits.MemoryLimit)) + Frame('C', std::to_string(ask)) +
+                    Frame('Z', timeZone != nullptr ? timeZone : kSystemTimeZone);
   std::size_t sent = 0;
   std::string in;
   std::optional<TPacOutcome> outcome;
@@ -723,11 +824,12 @@ TPacOutcome EvaluatePacScript(const std::string& script, const std::string& url,
   // malformed stream), the evaluator is not needed any more: one that is
   // still running would otherwise keep the reap below waiting for ever.
   kill(child, SIGKILL);
-  Reap(child);
+  const int status = Reap(child);
+  if (outcome) return *outcome;
   if (timed_out) {
     return Failed("the script ran longer than " + std::to_string(limits.TimeLimit.count()) + " ms");
   }
-  return outcome.value_or(Failed("the evaluation ended abnormally"));
+  return Failed(AbnormalEnd(status));
 }
 
 }  // namespace orvane

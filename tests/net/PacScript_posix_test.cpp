@@ -1,8 +1,14 @@
 #include "net/PacScript.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "support/TestSupport.h"
 
@@ -161,6 +167,112 @@ TEST(PacScript, RangesWithoutGmtUseLocalTime) {
   EXPECT_EQ(ValueOf("timeRange(17)"), "true");
   EXPECT_EQ(ValueOf("timeRange(14)"), "false");
   EXPECT_EQ(ValueOf("timeRange(14, 'GMT')"), "true");
+}
+
+// The evaluator this process started (the one running a script right now).
+pid_t RunningEvaluator() {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    const std::size_t open = line.find('('), close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 1));
+    std::string state;
+    pid_t parent = 0;
+    rest >> state >> parent;
+    if (line.substr(open + 1, close - open - 1) == kPacEvaluatorName && parent == getpid()) {
+      return static_cast<pid_t>(std::stol(line.substr(0, open)));
+    }
+  }
+  return 0;
+}
+
+std::string ReadProcFile(pid_t pid, const char* name) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+TEST(PacScript, EvaluatorRunsTheScriptConfinedWithAnEmptyEnvironment) {
+  // Looked at while the evaluator waits for a name lookup, in the middle of
+  // the script.
+  pid_t evaluator = 0;
+  std::string environment = "<not read>";
+  std::string status;
+  std::string limits;
+  TPacEnvironment env = FakeEnvironment();
+  const auto resolve = env.ResolveIPv4;
+  env.ResolveIPv4 = [&](const std::string& host) {
+    evaluator = RunningEvaluator();
+    environment = ReadProcFile(evaluator, "environ");
+    status = ReadProcFile(evaluator, "status");
+    limits = ReadProcFile(evaluator, "limits");
+    return resolve(host);
+  };
+  const TPacOutcome outcome = EvaluatePacScript(
+      "function FindProxyForURL(u, h) { return 'PROXY ' + dnsResolve('intranet.corp') + ':3128'; }",
+      "http://a/", "a", env);
+  EXPECT_EQ(outcome.Result, "PROXY 10.1.2.3:3128") << outcome.Error;
+  ASSERT_NE(evaluator, 0);
+  EXPECT_EQ(environment, "");
+  EXPECT_NE(status.find("NoNewPrivs:\t1\n"), std::string::npos) << status;
+  EXPECT_NE(status.find("Seccomp:\t2\n"), std::string::npos) << status;  // a filter
+  const auto limit = [&limits](const std::string& name) {
+    const std::size_t at = limits.find(name);
+    if (at == std::string::npos) return std::string("<missing>");
+    std::istringstream values(limits.substr(at + name.size()));
+    std::string soft;
+    std::string hard;
+    values >> soft >> hard;
+    return soft + " " + hard;
+  };
+  EXPECT_EQ(limit("Max file size"), "0 0");
+  EXPECT_EQ(limit("Max open files"), "0 0");
+  EXPECT_EQ(limit("Max core file size"), "0 0");
+  EXPECT_EQ(limit("Max address space").find("unlimited"), std::string::npos) << limits;
+}
+
+TEST(PacScript, TheMachinesOwnEnvironmentWorksInsideTheSandbox) {
+  // No environment calls supplied: name lookups and the own address come
+  // from the evaluator's resolver process, the clock from inside the
+  // sandbox. "localhost" is answered by the hosts file: nothing leaves the
+  // machine.
+  const TPacEnvironment system = SystemPacEnvironment();
+  const std::string localhost = system.ResolveIPv4("localhost").value_or("null");
+  const TPacOutcome outcome = EvaluatePacScript(
+      "function FindProxyForURL(u, h) {"
+      "  return [dnsResolve('localhost'), isInNet('localhost', '127.0.0.0', '255.0.0.0'), myIpAddress(),"
+      "          dnsResolve('192.0.2.1'), timeRange(0, 23), weekdayRange('SUN', 'SAT'),"
+      "          new Date().getFullYear() > 2000].join(' ');"
+      "}",
+      "http://a/", "a", TPacEnvironment{});
+  EXPECT_EQ(outcome.Result, localhost + " " + (localhost.rfind("127.", 0) == 0 ? "true" : "false") + " " +
+                                system.MyIpAddress() + " 192.0.2.1 true true true")
+      << outcome.Error;
+}
+
+TEST(PacScript, EvaluatorThatDiesIsAFailureThatSaysWhy) {
+  // The kernel ends a sandboxed evaluator that makes a forbidden call with
+  // SIGSYS; here the signals are sent while it waits for an answer.
+  const std::pair<int, const char*> cases[] = {
+      {SIGSYS, "tried something a proxy script is not allowed to do"},
+      {SIGABRT, "the script evaluator crashed (Aborted)"},
+  };
+  for (const auto& [signal, expected] : cases) {
+    TPacEnvironment env = FakeEnvironment();
+    env.ResolveIPv4 = [signal = signal](const std::string&) -> std::optional<std::string> {
+      const pid_t evaluator = RunningEvaluator();
+      kill(evaluator, signal);
+      siginfo_t ended{};
+      waitid(P_PID, static_cast<id_t>(evaluator), &ended, WEXITED | WNOWAIT);  // dead, not reaped
+      return "10.1.2.3";
+    };
+    const TPacOutcome outcome = EvaluatePacScript(
+        "function FindProxyForURL(u, h) { return 'PROXY ' + dnsResolve('intranet.corp') + ':3128'; }",
+        "http://a/", "a", env);
+    EXPECT_FALSE(outcome.Result) << signal;
+    EXPECT_NE(outcome.Error.find(expected), std::string::npos) << outcome.Error;
+  }
 }
 
 TEST(PacScript, ResultMapping) {
