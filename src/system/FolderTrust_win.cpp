@@ -8,10 +8,10 @@
 #include <fmt/format.h>
 
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include "system/FolderTrust.h"
+#include "system/FolderTrust_win.h"
 #include "system/OSFunctions.h"
 #include "system/OSFunctions_win.h"
 
@@ -25,8 +25,6 @@ namespace {
 // them.
 constexpr ACCESS_MASK kWriteRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE |
                                      WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
-
-constexpr ACCESS_MASK kReadAndExecute = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
 
 // NT SERVICE\TrustedInstaller, which owns the system's own files.
 constexpr const wchar_t* kTrustedInstallerSid =
@@ -173,38 +171,26 @@ TTrust CheckFileTrust(const std::string& file) {
   return folder.Trusted ? entry : folder;
 }
 
-TFolderCreation CreatePrivateFolder(const std::string& folder, std::string& error) {
+std::string PrivateFolderSddl() {
   const SidBytes user = ProcessUserSid();
-  const SidBytes system = WellKnownSid(WinLocalSystemSid);
-  const SidBytes admins = WellKnownSid(WinBuiltinAdministratorsSid);
-  const SidBytes users = WellKnownSid(WinBuiltinUsersSid);
-  if (user.empty() || system.empty() || admins.empty() || users.empty()) {
-    error = "the accounts for the folder's permissions are unknown";
+  if (user.empty()) return {};
+  const std::string me = SidText(const_cast<BYTE*>(user.data()));
+  // P: protected, nothing the parent hands on (ProgramData lets every user
+  // create files) is merged in. OICI: inherited by files and folders made
+  // inside. FA: full control; 0x1200a9: read and execute.
+  return "D:P(A;OICI;FA;;;" + me + ")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+}
+
+TFolderCreation CreatePrivateFolder(const std::string& folder, std::string& error) {
+  const std::string sddl = PrivateFolderSddl();
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (sddl.empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                          Utf8ToWide(sddl).c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    error = "the folder's permissions could not be prepared";
     return TFolderCreation::Failed;
   }
-  const std::pair<const SidBytes*, ACCESS_MASK> entries[] = {{&user, FILE_ALL_ACCESS},
-                                                             {&system, FILE_ALL_ACCESS},
-                                                             {&admins, FILE_ALL_ACCESS},
-                                                             {&users, kReadAndExecute}};
-  DWORD size = sizeof(ACL);
-  for (const auto& [sid, mask] : entries) size += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + sid->size();
-  std::vector<BYTE> aclBytes(size);
-  auto* acl = reinterpret_cast<PACL>(aclBytes.data());
-  bool built = InitializeAcl(acl, size, ACL_REVISION);
-  for (const auto& [sid, mask] : entries)
-    built = built && AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-                                           mask, const_cast<BYTE*>(sid->data()));
-  SECURITY_DESCRIPTOR descriptor{};
-  built = built && InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-          SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
-          // Protected: nothing the parent hands on (ProgramData lets every
-          // user create files) is merged in.
-          SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
-  if (!built) {
-    error = SystemErrorMessage(static_cast<int>(GetLastError()));
-    return TFolderCreation::Failed;
-  }
-  SECURITY_ATTRIBUTES attributes{static_cast<DWORD>(sizeof(attributes)), &descriptor, FALSE};
+  const LocalPtr owned(descriptor);
+  SECURITY_ATTRIBUTES attributes{static_cast<DWORD>(sizeof(attributes)), descriptor, FALSE};
   if (CreateDirectoryW(Utf8ToWide(WithoutTrailingSeparator(folder)).c_str(), &attributes))
     return TFolderCreation::Created;
   const DWORD code = GetLastError();
