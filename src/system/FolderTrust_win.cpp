@@ -112,15 +112,16 @@ std::string FolderOf(const std::string& file) {
 TTrust CheckEntry(const std::string& name, bool folder) {
   const std::string path = WithoutTrailingSeparator(name);
   // The entry itself, not what a junction or link leads to.
-  const Handle handle(CreateFileW(Utf8ToWide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
-  if (handle.get() == INVALID_HANDLE_VALUE) {
+  const HANDLE raw =
+      CreateFileW(Utf8ToWide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (raw == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {true, true, {}};
     return Untrusted(path + " cannot be examined (" + SystemErrorMessage(static_cast<int>(error)) + ")");
   }
+  const Handle handle(raw);
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(handle.get(), &info))
     return Untrusted(path + " cannot be examined (" + SystemErrorMessage(static_cast<int>(GetLastError())) +
