@@ -131,8 +131,7 @@ TEST_F(ShortcutPosix, SecondClickReplacesTheCopyAndRewritesTheEntries) {
   EXPECT_TRUE(IsExecutable(folder / "orvane-pac-eval"));
   EXPECT_EQ(ReadFileBytes(desktop / "OrvaneSupport.desktop"), ReadFileBytes(menu / "OrvaneSupport.desktop"));
   EXPECT_EQ(Names(desktop), std::vector<std::string>{"OrvaneSupport.desktop"});
-  EXPECT_EQ(Names(folder),
-            (std::vector<std::string>{"OrvaneSupport", "OrvaneSupport.png", "orvane-pac-eval"}));
+  EXPECT_EQ(Names(folder), (std::vector<std::string>{"OrvaneSupport", "OrvaneSupport.png", "orvane-pac-eval"}));
 }
 
 TEST_F(ShortcutPosix, RunningFromTheCopyRewritesTheEntriesOnly) {
