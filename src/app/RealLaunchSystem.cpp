@@ -6,6 +6,7 @@
 #ifndef _WIN32
 #include "net/PacScript.h"
 #endif
+#include "system/FolderTrust.h"
 #include "system/ProcessHelper.h"
 #include "system/ShellOpen.h"
 #include "system/SysUtils.h"
@@ -59,9 +60,11 @@ bool TRealLaunchSystem::IsSameFile(const std::string& a, const std::string& b) {
 std::string TRealLaunchSystem::CopyProgram(const std::string& source, const std::string& destination) {
   const auto slash = destination.find_last_of(PathDelimiters);
   const std::string folder = slash == std::string::npos ? std::string() : destination.substr(0, slash + 1);
+  // Below the machine-wide folder the folders are made private, and ones
+  // that another user made or may write are refused.
+  const std::string folderError = ForceTrustedDirectories(folder);
+  if (!folderError.empty()) return folderError;
   std::error_code ec;
-  fs::create_directories(PathOf(folder), ec);
-  if (ec) return "the folder " + folder + " could not be created (" + ec.message() + ")";
   // An older copy is replaced by the copy itself and never deleted
   // beforehand: when the copy fails, the older one is still there.
   if (!CopyFiles(source, destination, false)) return "the program could not be copied to " + destination;
@@ -72,10 +75,10 @@ std::string TRealLaunchSystem::CopyProgram(const std::string& source, const std:
   // Proxy scripts are evaluated by a companion program that is looked for
   // beside the running program; the copy needs its own.
   const auto sourceSlash = source.find_last_of(PathDelimiters);
-  const std::string sourceFolder = sourceSlash == std::string::npos ? std::string() : source.substr(0, sourceSlash + 1);
+  const std::string sourceFolder =
+      sourceSlash == std::string::npos ? std::string() : source.substr(0, sourceSlash + 1);
   const std::string companion = sourceFolder + kPacEvaluatorName;
-  if (fs::is_regular_file(PathOf(companion), ec) &&
-      !CopyFiles(companion, folder + kPacEvaluatorName, false))
+  if (fs::is_regular_file(PathOf(companion), ec) && !CopyFiles(companion, folder + kPacEvaluatorName, false))
     return "the proxy script helper could not be copied to " + folder;
 #endif
   return {};

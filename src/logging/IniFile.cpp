@@ -66,6 +66,13 @@ TIniFile::TIniFile(std::string fileName) : fFileName(std::move(fileName)) {
   }
 }
 
+TIniFile TIniFile::Unread(std::string fileName) {
+  TIniFile ini;
+  ini.fFileName = std::move(fileName);
+  ini.fState = TState::Unusable;
+  return ini;
+}
+
 void TIniFile::Parse(const std::string& input) {
   std::string_view text(input);
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
@@ -214,6 +221,11 @@ bool TIniFile::UpdateFile() {
       }
     }
     std::error_code ec;
+    // A umask of 002 would leave the file group-writable, and the settings
+    // procedure would not trust it on the next start.
+    fs::permissions(
+        temp, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read,
+        ec);
     fs::rename(temp, target, ec);
     if (ec) {
       fs::remove(temp, ec);

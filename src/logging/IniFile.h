@@ -27,7 +27,8 @@ class TIniFile {
   enum class TState {
     Missing,   // no file: reads give their defaults, UpdateFile creates it
     Loaded,    // read in full
-    Unusable,  // there, but unreadable or larger than MaxFileSize: never written
+    Unusable,  // there, but unreadable, larger than MaxFileSize or not to
+               // be believed (Unread): never written
   };
 
   // A settings file of several megabytes is not a settings file.
@@ -35,6 +36,10 @@ class TIniFile {
 
   // Reads the file (a UTF-8 path); never throws.
   explicit TIniFile(std::string fileName);
+
+  // A file that is neither read nor written (one that other users could
+  // have changed): reads give their defaults, changes stay in memory.
+  static TIniFile Unread(std::string fileName);
 
   TState State() const { return fState; }
   const std::string& FileName() const { return fFileName; }
@@ -59,7 +64,8 @@ class TIniFile {
 
   // Saves the lines (temporary file beside it, then rename); false when the
   // file is unusable or could not be written, in which case the file on disk
-  // is left as it was.
+  // is left as it was. On POSIX the file gets mode 0644 whatever the umask;
+  // on Windows it takes its folder's permissions.
   bool UpdateFile();
 
   // The file's bytes as UpdateFile would write them.
@@ -80,6 +86,8 @@ class TIniFile {
   std::size_t SectionEnd(std::size_t start) const;
   // Index of the first key line of that name in the section, or npos.
   std::size_t FindKey(const std::string& section, const std::string& key) const;
+
+  TIniFile() = default;
 
   std::string fFileName;
   TState fState = TState::Missing;

@@ -9,6 +9,7 @@
 #include "cmdline/CmdLineParaHandler.h"
 #include "logging/IniFile.h"
 #include "logging/Logging.h"
+#include "system/FolderTrust.h"
 #include "system/Registry.h"
 
 namespace orvane {
@@ -68,6 +69,7 @@ constexpr std::array<const char*, 6> kOwnSections = {"Main", "Syslog",         "
 constexpr std::int32_t kDefaultSyslogPort = 514;
 constexpr std::int32_t kDefaultMaxSizeInMB = 2;
 constexpr std::int32_t kDefaultMemoNumRows = 10;
+constexpr const char* kDefaultDebugLogFile = "log_debug.log";
 
 // Exact, case-sensitive: a name in other letter case counts as unknown.
 std::uint8_t ParseSeverity(const std::string& text) {
@@ -96,6 +98,10 @@ struct TCarriedSwitches {
   std::int32_t Enabled, DoSyslog, AlwaysShowDebugMessages, DoLogToFile;
 };
 
+void WriteDefaultKeys(TIniFile& ini) {
+  for (const TDefaultKey& k : kDefaultKeys) ini.WriteString(k.section, k.key, k.value);
+}
+
 // Brings the file to the current layout and decides whether logging is on
 // as far as the file is concerned. Changes are saved when the file can be
 // written; otherwise they hold in memory for this run.
@@ -115,7 +121,7 @@ bool PrepareSettingsFile(TIniFile& ini) {
   // from the next start on.
   const std::int32_t enabled = ini.ReadInteger("Main", "Enabled", -1);
   if (enabled < 0) {
-    for (const TDefaultKey& k : kDefaultKeys) ini.WriteString(k.section, k.key, k.value);
+    WriteDefaultKeys(ini);
     if (carried) {
       ini.WriteInteger("Main", "Enabled", carried->Enabled);
       ini.WriteInteger("Main", "DoSyslog", carried->DoSyslog);
@@ -189,8 +195,20 @@ TLogSettings LoadLogSettings(const std::string& settingsFile, bool withTextContr
   s.MaxWaitingLines = base.MaxWaitingLines;
   const TLogSettings surroundings = s;
   try {
-    TIniFile ini(settingsFile);
-    bool enabled = PrepareSettingsFile(ini);
+    // A file that another user could have written may name their syslog
+    // server or log file: the complete defaults hold in memory instead, as
+    // in a new file (logging off unless the command line or a text control
+    // switches it on), and nothing is written to it.
+    const TTrust trust = CheckFileTrust(settingsFile);
+    std::vector<std::string> notes;
+    if (!trust.Trusted)
+      notes.push_back("Settings file " + settingsFile + " ignored, defaults used: " + trust.Reason);
+    TIniFile ini = trust.Trusted ? TIniFile(settingsFile) : TIniFile::Unread(settingsFile);
+    bool enabled = false;
+    if (trust.Trusted)
+      enabled = PrepareSettingsFile(ini);
+    else
+      WriteDefaultKeys(ini);
     // A window that hands over a text control wants to see the log, unless
     // the command line says otherwise.
     if (withTextControl) enabled = true;
@@ -220,7 +238,13 @@ TLogSettings LoadLogSettings(const std::string& settingsFile, bool withTextContr
 
     if (s.LogToFile) {
       s.PrependDate = ini.ReadInteger("LogToFile", "PrependDateToLog", 1) >= 1;
-      s.DebugLogFile = ini.ReadString("LogToFile", "DebugLogFile", "log_debug.log");
+      s.DebugLogFile = ini.ReadString("LogToFile", "DebugLogFile", kDefaultDebugLogFile);
+      // Opening a file on another host hands it the account's credentials.
+      if (IsNetworkPath(s.DebugLogFile)) {
+        notes.push_back("DebugLogFile " + s.DebugLogFile + " refused: a network path; using " +
+                        kDefaultDebugLogFile);
+        s.DebugLogFile = kDefaultDebugLogFile;
+      }
       s.EnableLogRotation =
           ApplyCmdOverride(switches.pcmd_logrot, ini.ReadInteger("LogToFile", "EnableLogRotation", 1) >= 1);
       s.CompressOldFiles =
@@ -230,6 +254,7 @@ TLogSettings LoadLogSettings(const std::string& settingsFile, bool withTextContr
       if (switches.pcmd_maxsz > 0) s.LogFileMaxSizeInMB = switches.pcmd_maxsz;
     }
     s.LoggingEnabled = true;
+    s.Notes = std::move(notes);
     return s;
   } catch (...) {
     // The logger reports nothing about itself and must not keep the program

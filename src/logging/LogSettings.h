@@ -59,7 +59,10 @@ std::vector<std::string> LoggingHelpLines();
 // The settings procedure. Reads settingsFile; a missing file, one of an older
 // layout or one without a valid "Enabled" is rewritten with the defaults
 // (through a temporary file; an unwritable or unusable file is left alone and
-// the defaults are used in memory). Then a text control switches logging on,
+// the defaults are used in memory). A file that other users could have
+// written (CheckFileTrust) is neither read nor written: the defaults hold in
+// memory. A DebugLogFile naming a network path is refused for the default.
+// Both are reported in the result's Notes. Then a text control switches logging on,
 // the switches override the file for this run, and the outputs are read.
 // Returns every decision; of base only the surroundings are taken
 // (ExecutablePath, Clock, TimerFactory, SyslogSinkFactory, MaxWaitingLines).

@@ -1,13 +1,15 @@
 // The settings file on POSIX systems. The machine-wide configuration folder
 // (/etc/xdg) is not writable for ordinary users, so it holds a settings file
 // only when an administrator placed one there; everyone else gets a file of
-// their own below XDG_CONFIG_HOME.
+// their own below XDG_CONFIG_HOME. Whether the file found can be trusted is
+// the settings procedure's question.
 #include <unistd.h>
 
 #include <filesystem>
 #include <system_error>
 
 #include "logging/LogSettings.h"
+#include "system/FolderTrust.h"
 #include "system/OSFunctions.h"
 #include "system/SysUtils.h"
 
@@ -23,8 +25,12 @@ std::string FindLogSettingsFile() {
     if (user.empty()) return {};
     const std::string folder = user + "Orvane mbH/";
     // Created at once or not at all: a local folder that cannot be made now
-    // will not appear by waiting.
-    std::filesystem::create_directories(folder, ec);
+    // will not appear by waiting. The company folder gets mode 0755, not
+    // 0777 less the umask: a umask of 002 would make it group-writable, and
+    // the settings procedure would not trust it.
+    std::filesystem::create_directories(user, ec);
+    std::string error;
+    CreatePrivateFolder(folder, error);
     return folder + LogSettingsFileName;
   } catch (...) {
     return {};

@@ -107,6 +107,7 @@ TLogging::TLogging(std::shared_ptr<ILogTextControl> Gui, const std::string& Modu
   // line, so that --Logging=0 switches off a logger that has one.
   const TLogSettings settings = LoadLogSettings(SettingsFile, Gui != nullptr, pcmd, surroundings);
   ApplySettings(std::move(Gui), ModuleName, settings, settings.LoggingEnabled);
+  for (const std::string& note : settings.Notes) Debug(note);
 }
 
 TLogging::TLogging(std::shared_ptr<ILogTextControl> Gui, const std::string& ModuleName,

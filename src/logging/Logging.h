@@ -88,6 +88,10 @@ struct TLogSettings {
   // Lines kept in memory while the log file cannot be opened; beyond this
   // the oldest are dropped (and the drop is noted once the file opens).
   std::size_t MaxWaitingLines = 10000;
+  // What the settings procedure has to report once the logger is up (a
+  // settings file it did not trust, a log file it refused): written as
+  // debug lines when the logger is constructed.
+  std::vector<std::string> Notes;
 
   // The surroundings: the executable whose name and version the logger uses
   // (empty: the running program), the time source of the date stamps (empty:

@@ -11,6 +11,7 @@
 
 #include "system/DebugHook.h"
 #include "system/FileVersion.h"
+#include "system/FolderTrust.h"
 #include "system/OSFunctions.h"
 #include "system/Registry.h"
 
@@ -36,6 +37,19 @@ std::string FormatVersion(const TFileVersion& v, bool withBuild, const std::stri
 
 std::string VersionFailure(int code) {
   return fmt::sprintf("GetFileVersionInfo failed: (%d) %s", code, SystemErrorMessage(code));
+}
+
+// The default configuration folder, unless it is machine-wide and one of its
+// folders exists but cannot be trusted: then the per-user one. The copy of
+// the program and the tools it downloads and starts live there, so a folder
+// another user can write is no place for them.
+std::string TrustedDefaultConfigFolder(const std::string& sub, const std::string& folder) {
+  if (ConfigFolderIsPerUser() || folder.empty()) return folder;
+  const TTrust trust = CheckFoldersBelow(GetApplicationDataFolder(false), folder);
+  if (trust.Trusted) return folder;
+  const std::string own = GetCompanyDataFolder(sub, true);
+  SystemDebug("Config folder " + folder + " not trusted: " + trust.Reason + "; using " + own + " instead");
+  return own;
 }
 
 }  // namespace
@@ -110,7 +124,7 @@ std::string GetCompanyDataFolder(const std::string& sub, bool perUser) {
 
 std::string GetConfigPath(const std::string& sub) {
   if (g_configCache.computed) return g_configCache.folder;
-  const std::string fallback = GetCompanyDataFolder(sub, ConfigFolderIsPerUser());
+  std::string fallback = GetCompanyDataFolder(sub, ConfigFolderIsPerUser());
   g_configCache.folder = fallback;
   g_configCache.computed = true;
 
@@ -122,6 +136,8 @@ std::string GetConfigPath(const std::string& sub) {
     SystemDebug("Entry found, set config folder to: " + value);
     g_configCache.folder = AddTrailingBackslash(value);
   } else {
+    fallback = TrustedDefaultConfigFolder(sub, fallback);
+    g_configCache.folder = fallback;
     SystemDebug("entry not found, using default config dir: " + fallback);
   }
   return g_configCache.folder;

@@ -70,7 +70,9 @@ std::string GetCompanyDataFolder(const std::string& sub, bool perUser);
 
 // Configuration folder (registry-style override "ConfDir", else the company
 // folder with sub: machine-wide on Windows, per-user on POSIX); computed once
-// per process.
+// per process. A machine-wide default whose folders exist but cannot be
+// trusted (FolderTrust.h) gives way to the per-user company folder, with a
+// debug line saying why.
 std::string GetConfigPath(const std::string& sub);
 
 // Temporary folder (override "TempDir", else the system's); computed once.

@@ -202,5 +202,30 @@ TEST_F(ShortcutPosix, AnUnwritableDestinationLeavesNoEntries) {
   fs::permissions(folder, fs::perms::owner_all, ec);
 }
 
+// A copy bound for the machine-wide folder: its folders are made private,
+// and one that another user made first takes no copy (chown needs root).
+TEST_F(ShortcutPosix, AMachineWideFolderAnotherUserMadeTakesNoCopy) {
+  if (geteuid() != 0) GTEST_SKIP() << "handing a folder to another user (chown) needs root";
+  const fs::path company = home / "etc" / "Orvane mbH";
+  launch.configPath = (company / "RemoteSupport").string() + "/";
+  fs::create_directories(company);
+  ASSERT_EQ(chown(company.c_str(), 65534, 0), 0);
+  EXPECT_EQ(Click(), "Shortcut not created: the folder " + company.string() +
+                         "/ is not trusted: " + company.string() + " belongs to another user (uid 65534)");
+  EXPECT_FALSE(fs::exists(company / "RemoteSupport"));
+  EXPECT_TRUE(Names(desktop).empty());
+  EXPECT_FALSE(fs::exists(menu));
+
+  ASSERT_EQ(chown(company.c_str(), 0, 0), 0);
+  const mode_t previous = umask(0);
+  const std::string status = Click();
+  umask(previous);
+  ASSERT_EQ(status, test::kCreated);
+  EXPECT_TRUE(fs::exists(company / "RemoteSupport" / "OrvaneSupport"));
+  struct stat st {};
+  ASSERT_EQ(stat((company / "RemoteSupport").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+}
+
 }  // namespace
 }  // namespace orvane

@@ -136,5 +136,88 @@ TEST_F(LogSettingsPosix, RebuildingAnOlderLayoutRemovesTheUsersOldRegistryKey) {
   EXPECT_TRUE(fs::exists(other));
 }
 
+// A settings file another user could have written names their syslog server
+// and log file: it is read for nothing but the defaults, and left as it is.
+// The hostile owners need chown (root only).
+TEST_F(LogSettingsPosix, ASettingsFileOthersCouldHaveWrittenCountsForNothingButTheDefaults) {
+  if (geteuid() != 0) GTEST_SKIP() << "handing a file to another user (chown) needs root";
+  const std::string planted =
+      DefaultLogSettingsWith({{"Enabled=0", "Enabled=1"},
+                              {"DoLogToFile=0", "DoLogToFile=1"},
+                              {"DebugLogFile=log_debug.log", "DebugLogFile=/srv/x.log"},
+                              {"ServerName=127.0.0.1", "ServerName=192.0.2.7"}});
+  const fs::path folder = machineFile.parent_path();
+  const fs::path elsewhere = root / "elsewhere.ini";
+  constexpr uid_t other = 65534;
+  const struct {
+    const char* name;
+    mode_t fileMode;
+    uid_t fileOwner;
+    mode_t folderMode;
+    uid_t folderOwner;
+    bool link;
+    std::string reason;  // empty: the file counts
+  } cases[] = {
+      {"the administrator's file", 0644, 0, 0755, 0, false, ""},
+      {"file others may write", 0666, 0, 0755, 0, false,
+       machineFile.string() + " can be written by other users (mode 0666)"},
+      {"file of another user", 0644, other, 0755, 0, false,
+       machineFile.string() + " belongs to another user (uid 65534)"},
+      {"folder of another user", 0644, 0, 0755, other, false,
+       folder.string() + " belongs to another user (uid 65534)"},
+      {"folder others may write", 0644, 0, 0777, 0, false,
+       folder.string() + " can be written by other users (mode 0777)"},
+      {"link to a file elsewhere", 0644, 0, 0755, 0, true, machineFile.string() + " is a symbolic link"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(machine);
+    fs::create_directories(folder);
+    WriteFileBytes(c.link ? elsewhere : machineFile, planted);
+    if (c.link) fs::create_symlink(elsewhere, machineFile);
+    const fs::path real = c.link ? elsewhere : machineFile;
+    ASSERT_EQ(chmod(real.c_str(), c.fileMode), 0);
+    ASSERT_EQ(chown(real.c_str(), c.fileOwner, 0), 0);
+    ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+    ASSERT_EQ(chown(folder.c_str(), c.folderOwner, 0), 0);
+
+    ASSERT_EQ(FindLogSettingsFile(), machineFile.string());
+    const TLogSettings s = Start({"OrvaneSupport", "--Logging=1", "--LogToFile=1"});
+    if (c.reason.empty()) {
+      EXPECT_EQ(s.ServerName, "192.0.2.7");
+      EXPECT_EQ(s.DebugLogFile, "/srv/x.log");
+      EXPECT_TRUE(s.Notes.empty());
+      EXPECT_TRUE(Start().LoggingEnabled);
+    } else {
+      EXPECT_EQ(s.ServerName, "127.0.0.1");
+      EXPECT_EQ(s.ServerPort, 514);
+      EXPECT_EQ(s.DebugLogFile, "log_debug.log");
+      EXPECT_EQ(s.LogFileMaxSizeInMB, 5);
+      EXPECT_EQ(s.Notes, std::vector<std::string>{"Settings file " + machineFile.string() +
+                                                  " ignored, defaults used: " + c.reason});
+      // Without --Logging the defaults leave logging off.
+      EXPECT_FALSE(Start().LoggingEnabled);
+    }
+    EXPECT_EQ(ReadFileBytes(real), planted);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+  }
+  fs::remove_all(machine);
+}
+
+TEST_F(LogSettingsPosix, TheUsersOwnFileStaysTrustedWhateverTheUmask) {
+  // With a umask of 002 a folder made by create_directories would be
+  // group-writable, and the next start would not trust it.
+  const mode_t previous = umask(002);
+  Start();
+  umask(previous);
+  struct stat st {};
+  ASSERT_EQ(stat(userFile.parent_path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  ASSERT_EQ(stat(userFile.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  WriteFileBytes(userFile, DefaultLogSettingsWith({{"Enabled=0", "Enabled=1"}}));
+  EXPECT_TRUE(Start().LoggingEnabled);
+}
+
 }  // namespace
 }  // namespace orvane

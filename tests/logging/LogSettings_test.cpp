@@ -345,5 +345,32 @@ TEST_F(LogSettingsTest, LogFileNameLosesLogOnlyFromTheFileNameNotFromItsFolder) 
   EXPECT_EQ(log.DbgLogFile(), folder + "/app_Tool.log");
 }
 
+TEST_F(LogSettingsTest, ALogFileOnAnotherHostIsRefusedAndTheDefaultNameUsed) {
+  // Opening \\host\share\... would hand the account's credentials to host.
+  for (const std::string network :
+       {R"(\\attacker\share\x.log)", "//attacker/share/x.log", R"(\\?\UNC\attacker\share\x.log)"}) {
+    SCOPED_TRACE(network);
+    WriteFileBytes(file, DefaultLogSettingsWith({{"Enabled=0", "Enabled=1"},
+                                                 {"DoLogToFile=0", "DoLogToFile=1"},
+                                                 {"DebugLogFile=log_debug.log", "DebugLogFile=" + network}}));
+    const TLogSettings s = Load({});
+    EXPECT_EQ(s.DebugLogFile, "log_debug.log");
+    EXPECT_EQ(s.Notes, std::vector<std::string>{"DebugLogFile " + network +
+                                                " refused: a network path; using log_debug.log"});
+  }
+
+  // The logger says so among its first lines and writes beside itself.
+  test::ScopedCwd cwd(dir.path());
+  test::ScopedProcessArguments args({"test_logging"});
+  auto memo = std::make_shared<test::RecordingLogControl>();
+  {
+    TLogging log(memo, "", PathText(file), TLogSettings{});
+    EXPECT_EQ(log.DbgLogFile().rfind("log_debug_", 0), 0u) << log.DbgLogFile();
+  }
+  ASSERT_EQ(memo->lines.size(), 1u);
+  EXPECT_NE(memo->lines[0].find(R"(DebugLogFile \\?\UNC\attacker\share\x.log refused)"), std::string::npos)
+      << memo->lines[0];
+}
+
 }  // namespace
 }  // namespace orvane
