@@ -224,6 +224,16 @@ bool Started(const std::string& file, const std::vector<std::string>& args, TExe
   return true;
 }
 
+// The parameters go to the program or its opener; xdg-open takes none.
+void PassParameters(const std::string& file, TFileKind kind, const std::string& parameters,
+                    std::vector<std::string>& args) {
+  if (kind == TFileKind::Other) {
+    if (!parameters.empty()) SystemDebugFmt("ShellOpen \"%s\": parameters not passed to xdg-open", file);
+  } else {
+    AddParameters(args, parameters);
+  }
+}
+
 }  // namespace
 
 bool ShellOpen(const std::string& file, const std::string& parameters) {
@@ -241,11 +251,7 @@ bool ShellOpen(const std::string& file, const std::string& parameters) {
     args = OpenerFor(file, kind, why);
     if (args.empty()) return Fail(file, why);
   }
-  if (kind == TFileKind::Other) {
-    if (!parameters.empty()) SystemDebugFmt("ShellOpen \"%s\": parameters not passed to xdg-open", file);
-  } else {
-    AddParameters(args, parameters);
-  }
+  PassParameters(file, kind, parameters, args);
   return Started(file, args);
 }
 
@@ -283,11 +289,7 @@ bool ShellOpenChecked(const TCheckedFile& checked, const std::string& parameters
     args = OpenerFor(file, kind, why);
     if (args.empty()) return Fail(file, why);
   }
-  if (kind == TFileKind::Other) {
-    if (!parameters.empty()) SystemDebugFmt("ShellOpen \"%s\": parameters not passed to xdg-open", file);
-  } else {
-    AddParameters(args, parameters);
-  }
+  PassParameters(file, kind, parameters, args);
   return Started(file, args, exec);
 }
 
