@@ -31,6 +31,8 @@ if(MINGW)
   # library linked in, nothing to ship beside the .exe.
   # Release programs go out without symbols.
   add_link_options(-static $<$<CONFIG:Release>:-s>)
+  # Load-time imports of Known DLLs only, and the image header's hardening.
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsHardening.cmake)
 endif()
 
 if(WIN32)

@@ -11,7 +11,9 @@ namespace orvane {
 
 // Id of the first running process whose executable name equals exeName, in
 // the order the system lists its processes; 0 when none does or the list
-// cannot be read. Never raises.
+// cannot be read. Never raises. Only the caller's own processes are looked
+// at: on Windows those of its session (a process whose session cannot be
+// read is passed over), on POSIX those running as its real user.
 uint32_t GetPidByExeName(const std::string& exeName);
 
 // Full path of the process's main executable. Raises EOSError (system/OSError.h)

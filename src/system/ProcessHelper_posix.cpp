@@ -1,9 +1,11 @@
 // Processes from /proc. The system's process list is the numeric entries of
-// /proc in ascending order. The executable name is the base name of the
-// /proc/<pid>/exe link; when that link cannot be read (a process of another
-// user or namespace) it is the base name of argv[0] from /proc/<pid>/cmdline,
-// which, unlike the kernel's "comm" name, is not cut to 15 characters.
-// Kernel threads and zombies have neither and match no name.
+// /proc in ascending order; a lookup by name sees only the processes that
+// run as the user who runs us (the owner of /proc/<pid>). The executable
+// name is the base name of the /proc/<pid>/exe link; when that link cannot
+// be read (a process that may not be inspected, such as one that changed
+// its user) it is the base name of argv[0] from /proc/<pid>/cmdline, which,
+// unlike the kernel's "comm" name, is not cut to 15 characters. Kernel
+// threads and zombies have neither and match no name.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,6 +72,14 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Whether the process runs as our real user: /proc/<pid> belongs to the
+// process's effective user. Another user's program of the searched name is
+// not ours to start again or stop.
+bool RunsAsOurUser(uint32_t pid) {
+  struct stat st;
+  return stat(("/proc/" + std::to_string(pid)).c_str(), &st) == 0 && st.st_uid == getuid();
+}
+
 std::string ExeNameOf(uint32_t pid) {
   std::string path;
   if (ReadExeLink(pid, path) == 0) return BaseName(path);
@@ -84,7 +94,7 @@ std::string ExeNameOf(uint32_t pid) {
 uint32_t GetPidByExeName(const std::string& exeName) {
   if (exeName.empty()) return 0;
   for (const uint32_t pid : ListPids()) {
-    if (ExeNameOf(pid) == exeName) return pid;
+    if (RunsAsOurUser(pid) && ExeNameOf(pid) == exeName) return pid;
   }
   return 0;
 }

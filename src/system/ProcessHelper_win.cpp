@@ -31,13 +31,23 @@ class THandle {
 
 uint32_t GetPidByExeName(const std::string& exeName) {
   const std::wstring wanted = Utf8ToWide(exeName);
+  // Only processes of our own session count: on a terminal server or with
+  // fast user switching, the program of that name in another session
+  // belongs to another user, whose executable the caller would start again
+  // or whose process it would stop.
+  DWORD ownSession = 0;
+  if (!ProcessIdToSessionId(GetCurrentProcessId(), &ownSession)) return 0;
   THandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot.valid()) return 0;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
        more = Process32NextW(snapshot.get(), &entry)) {
-    if (wanted == entry.szExeFile) return entry.th32ProcessID;
+    if (wanted != entry.szExeFile) continue;
+    // A process whose session cannot be read is not known to be ours.
+    DWORD session = 0;
+    if (ProcessIdToSessionId(entry.th32ProcessID, &session) && session == ownSession)
+      return entry.th32ProcessID;
   }
   return 0;
 }

@@ -1,7 +1,11 @@
 #include "system/ProcessHelper.h"
 
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +47,36 @@ class TRunningCopies {
     return pid;
   }
 
+  // Started as another user (needs root); returns once the program runs.
+  pid_t StartAs(const fs::path& exe, uid_t uid, gid_t gid) {
+    fs::create_directories(exe.parent_path());
+    fs::copy_file("/bin/sleep", exe);
+    std::string arg0 = exe.filename().string(), seconds = "30";
+    char* argv[] = {arg0.data(), seconds.data(), nullptr};
+    // A close-on-exec pipe: nothing read means the program was executed.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+      int error = 0;
+      if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) error = errno;
+      if (error == 0) {
+        execv(exe.c_str(), argv);
+        error = errno;
+      }
+      (void)!write(report[1], &error, sizeof error);
+      _exit(127);
+    }
+    close(report[1]);
+    int error = 0;
+    const bool failed = pid > 0 && read(report[0], &error, sizeof error) > 0;
+    close(report[0]);
+    if (pid < 0) return -1;
+    pids_.push_back(pid);
+    EXPECT_FALSE(failed) << "starting as user " << uid << ": " << SystemErrorMessage(error);
+    return pid;
+  }
+
   // Reaps a process this test has stopped; returns its wait status.
   int Reap(pid_t pid) {
     int status = 0;
@@ -76,6 +110,27 @@ TEST(ProcessHelper, FindsTheFirstExactNameAndItsPath) {
 
   const fs::path expectedPath = dir / (expected == first ? "a" : "b") / UpperName();
   EXPECT_EQ(GetProcessImagePath(static_cast<uint32_t>(expected)), fs::canonical(expectedPath).string());
+}
+
+// Another user's program of that name (on a shared machine) is passed over:
+// it is none of ours to inspect, start again or stop.
+TEST(ProcessHelper, ProcessesOfOtherUsersAreNotFound) {
+  const passwd* nobody = getpwnam("nobody");
+  if (geteuid() != 0 || nobody == nullptr) GTEST_SKIP() << "starting a process as user nobody needs root";
+  test::TempDir dir;
+  // The other user must reach its copy.
+  chmod(dir.path().c_str(), 0755);
+  TRunningCopies copies;
+  const pid_t other = copies.StartAs(dir / "other" / UpperName(), nobody->pw_uid, nobody->pw_gid);
+  ASSERT_GT(other, 0);
+  struct stat st;
+  ASSERT_EQ(stat(("/proc/" + std::to_string(other)).c_str(), &st), 0);
+  ASSERT_EQ(st.st_uid, nobody->pw_uid);
+
+  EXPECT_EQ(GetPidByExeName(UpperName()), 0u);
+  // Ours is found even where the other one comes first in the list.
+  const pid_t own = copies.Start(dir / "own" / UpperName());
+  EXPECT_EQ(GetPidByExeName(UpperName()), static_cast<uint32_t>(own));
 }
 
 TEST(ProcessHelper, KillsAndThenReportsTheProcessAsGone) {

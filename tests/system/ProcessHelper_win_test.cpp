@@ -1,6 +1,8 @@
 // The Toolhelp snapshot, QueryFullProcessImageNameW and TerminateProcess
 // against a real process: a copy of the stand-in program.
 #include <windows.h>
+// windows.h first: the tool-help header relies on it.
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -74,6 +76,37 @@ TEST(ProcessHelperWin, FindsInspectsAndStopsARunningProgram) {
                                          SystemErrorMessage(ERROR_INVALID_PARAMETER) + " (error " +
                                          std::to_string(ERROR_INVALID_PARAMETER) + ")");
   }
+}
+
+// Id of the first process of that executable name in the system's list,
+// whatever its session; 0 when there is none.
+DWORD AnyProcessNamed(const wchar_t* name) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  DWORD pid = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && pid == 0;
+       more = Process32NextW(snapshot, &entry))
+    if (std::wstring(entry.szExeFile) == name) pid = entry.th32ProcessID;
+  CloseHandle(snapshot);
+  return pid;
+}
+
+// A program of the searched name in another session (another user's, on a
+// terminal server) is passed over. The service control manager runs in
+// session 0, where no user's programs run since Windows Vista.
+TEST(ProcessHelperWin, ProcessesOfOtherSessionsAreNotFound) {
+  const DWORD services = AnyProcessNamed(L"services.exe");
+  ASSERT_NE(services, 0u) << "no services.exe in the process list";
+  DWORD own = 0, servicesSession = 0;
+  ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &own));
+  // A session that cannot be read counts as another one.
+  if (ProcessIdToSessionId(services, &servicesSession) && servicesSession == own) {
+    if (test::RunningUnderWine()) GTEST_SKIP() << "Wine reports the caller's session for every process";
+    GTEST_SKIP() << "this test runs in session " << own << " with the services";
+  }
+  EXPECT_EQ(GetPidByExeName("services.exe"), 0u);
 }
 
 // The remote-support tools are often 64-bit programs, while the shipped
