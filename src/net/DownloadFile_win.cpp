@@ -88,6 +88,10 @@ class TempFile {
   std::wstring path_;
 };
 
+// Antivirus and the search indexer open a file right after it is closed,
+// without sharing deletion, and let go soon after: a replacement or move
+// that fails on a file in use is tried again for a while before it counts.
+//
 // ReplaceFileW keeps the replaced file's attributes and security settings;
 // the security must be the new file's own, so it is put back on the file at
 // once. (Not on the old file beforehand: that may be a link, whose target is
@@ -104,8 +108,12 @@ void ReplaceKeepingACopy(const std::wstring& targetPath, TempFile& temp, const s
   const std::wstring backup =
       (target.parent_path().empty() ? std::filesystem::path(L".") : target.parent_path()) /
       (L"." + target.filename().wstring() + L"." + RandomSuffix() + L".old");
-  if (ReplaceFileW(targetPath.c_str(), temp.path_.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
-                   nullptr, nullptr)) {
+  // A file in use makes ReplaceFileW fail before it renames anything, so the
+  // same call may be made again.
+  if (RetryWhileFileInUse([&] {
+        return ReplaceFileW(targetPath.c_str(), temp.path_.c_str(), backup.c_str(),
+                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
+      })) {
     temp.path_.clear();
     security.Apply(targetPath);
     DeleteFileW(backup.c_str());  // best effort: a hidden leftover harms nothing
@@ -224,7 +232,8 @@ void TReplacingFile::Commit() {
                                                      SystemErrorMessage(ERROR_ACCESS_DENIED)));
   }
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    if (!MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0)) {
+    if (!RetryWhileFileInUse(
+            [&] { return MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0) != FALSE; })) {
       throw EFileWriteError("EWriteError",
                             fmt::format("Cannot replace file \"{}\". {}", path, LastErrorText()));
     }

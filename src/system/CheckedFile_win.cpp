@@ -4,7 +4,8 @@
 // were hashed. A link or junction (a name-surrogate reparse point) is
 // refused rather than followed: the handle would hold its target, while the
 // link itself could be replaced. Other reparse points (cloud placeholders)
-// are ordinary files to us.
+// are ordinary files to us. A virus scanner or the search indexer that holds
+// a new file without sharing for a moment is waited for.
 #include <windows.h>
 
 #include <memory>
@@ -25,9 +26,13 @@ struct HandleCloser {
 using THandle = std::unique_ptr<void, HandleCloser>;
 
 THandle OpenForChecking(const std::string& path, DWORD flags) {
-  const HANDLE h =
-      CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | flags, nullptr);
+  const std::wstring name = Utf8ToWide(path);
+  HANDLE h = INVALID_HANDLE_VALUE;
+  RetryWhileFileInUse([&] {
+    h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | flags, nullptr);
+    return h != INVALID_HANDLE_VALUE;
+  });
   if (h == INVALID_HANDLE_VALUE) RaiseLastOSError(path);
   return THandle(h);
 }

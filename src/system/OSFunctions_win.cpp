@@ -1,6 +1,10 @@
-// Shell folders, GetTempPathW, linguistic lower-casing and FormatMessageW.
+// Shell folders, GetTempPathW, linguistic lower-casing, FormatMessageW and
+// the wait for files in use.
 #include <shlobj.h>
 #include <windows.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include "system/OSFunctions.h"
 #include "system/OSFunctions_win.h"
@@ -30,6 +34,29 @@ std::string ShellFolder(int csidl) {
   wchar_t path[MAX_PATH + 1] = {};
   if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
   return AddTrailingBackslash(WideToUtf8(path));
+}
+
+bool RetryWhileFileInUse(const std::function<bool()>& attempt) {
+  using Clock = std::chrono::steady_clock;
+  using std::chrono::milliseconds;
+  // Elapsed time, not a count of tries, bounds the wait: Sleep's resolution
+  // (often 15.6 ms) would make a count mean anything.
+  constexpr milliseconds kPatience{2000};
+  const Clock::time_point start = Clock::now();
+  milliseconds pause{10};
+  for (;;) {
+    if (attempt()) return true;
+    const DWORD error = GetLastError();
+    const milliseconds left = kPatience - std::chrono::ceil<milliseconds>(Clock::now() - start);
+    const bool inUse =
+        error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    if (!inUse || left <= milliseconds::zero()) {
+      SetLastError(error);
+      return false;
+    }
+    Sleep(static_cast<DWORD>(std::min(pause, left).count()));
+    pause *= 2;
+  }
 }
 
 std::wstring Utf8ToWide(const std::string& text) {

@@ -12,13 +12,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/DownloadFile.h"
 #include "net/DownloadTestSupport.h"
+#include "support/FileHolder_win.h"
 #include "support/TestSupport.h"
 #include "system/OSFunctions.h"
 #include "system/OSFunctions_win.h"
@@ -111,6 +114,53 @@ TEST(WriteFileReplacing, FileHeldWithoutShareDeleteStaysWhole) {
   // Once the other program lets go, the replacement works.
   WriteFileReplacing((dir / "tool.exe").string(), "new tool");
   EXPECT_EQ(ReadFileBytes(dir / "tool.exe"), "new tool");
+}
+
+// A virus scanner or the search indexer opens the new download, or the file
+// it replaces, without sharing right after it is closed: a moment of that is
+// waited out, a longer hold fails as before and leaves the old file (or
+// nothing) in place. Wine has no scanner; another handle plays its part.
+TEST(WriteFileReplacing, FileInUseForAMomentIsWaitedOut) {
+  struct Case {
+    const char* name;
+    bool oldFileExists;
+    bool newFileHeld;  // else the old one
+  };
+  for (const Case& c : {Case{"new download held", false, true}, Case{"replacing download held", true, true},
+                        Case{"replaced file held", true, false}}) {
+    for (const bool momentOnly : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (momentOnly ? ", for a moment" : ", for long"));
+      TempDir dir;
+      const std::filesystem::path target = dir / "tool.exe";
+      if (c.oldFileExists) WriteFileBytes(target, "old tool");
+      std::string error;
+      {
+        TReplacingFile file(target.string());
+        file.Write("new tool", 8);
+        file.Close();
+        const TFileHolder holder(c.newFileHeld ? std::filesystem::path(file.TempPath()) : target,
+                                 momentOnly ? std::optional(std::chrono::milliseconds(300)) : std::nullopt);
+        ASSERT_TRUE(holder.IsOpen());
+        try {
+          file.Commit();
+        } catch (const EFileWriteError& e) {
+          error = e.TypeName() + ": " + e.what();
+        }
+      }
+      if (momentOnly) {
+        EXPECT_EQ(error, "");
+        EXPECT_EQ(ReadFileBytes(target), "new tool");
+      } else {
+        EXPECT_EQ(error, "EWriteError: Cannot replace file \"" + target.string() + "\". " +
+                             SystemErrorMessage(ERROR_SHARING_VIOLATION));
+        if (c.oldFileExists) {
+          EXPECT_EQ(ReadFileBytes(target), "old tool");
+        }
+      }
+      const std::vector<std::string> left = {"tool.exe"};
+      EXPECT_EQ(FolderEntries(dir.path()), c.oldFileExists || momentOnly ? left : std::vector<std::string>{});
+    }
+  }
 }
 
 TEST(WriteFileReplacing, UnwritablePlacesAreReportedWithTheSystemReason) {

@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
+#include "support/FileHolder_win.h"
 #include "support/TestSupport.h"
 #include "support/WindowsTestSupport_win.h"
 #include "system/OSError.h"
@@ -70,6 +72,27 @@ TEST(CheckedFileWin, FileOpenForWritingCannotBeChecked) {
     EXPECT_EQ(e.ErrorCode(), ERROR_SHARING_VIOLATION);
   }
   CloseHandle(writer);
+}
+
+// A virus scanner holding a new file without sharing for a moment is waited
+// out; a longer hold fails as a writer does.
+TEST(CheckedFileWin, FileInUseForAMomentIsWaitedOut) {
+  const TempDir dir;
+  const fs::path file = dir / "tool.exe";
+  WriteFileBytes(file, "abc");
+  {
+    const test::TFileHolder holder(file, std::chrono::milliseconds(300));
+    ASSERT_TRUE(holder.IsOpen());
+    EXPECT_EQ(TCheckedFile(file.string()).SHA256(), kAbcDigest);
+  }
+  const test::TFileHolder holder(file);
+  ASSERT_TRUE(holder.IsOpen());
+  try {
+    TCheckedFile checked(file.string());
+    ADD_FAILURE() << "no error";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), ERROR_SHARING_VIOLATION);
+  }
 }
 
 // The handle would hold a link's target while the link itself could be

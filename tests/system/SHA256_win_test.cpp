@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
+#include "support/FileHolder_win.h"
 #include "support/TestSupport.h"
 #include "system/OSError.h"
 #include "system/OSFunctions.h"
@@ -18,6 +20,7 @@ namespace orvane {
 namespace {
 
 using test::TempDir;
+using test::TFileHolder;
 using test::WriteFileBytes;
 
 constexpr char kAbcDigest[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
@@ -75,6 +78,28 @@ TEST(GetFileSHA256Win, WritersAreShutOutWhileReadersMayJoin) {
   EXPECT_EQ(writerError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_TRUE(readerJoined);
   EXPECT_EQ(GetFileSHA256(file), kAbcDigest);
+}
+
+// A virus scanner holding a new file without sharing for a moment is waited
+// out; a longer hold fails as any file in use does. (Wine has no scanner:
+// another handle plays its part.)
+TEST(GetFileSHA256Win, FileInUseForAMomentIsWaitedOut) {
+  const TempDir dir;
+  const std::string file = (dir / "tool.exe").string();
+  WriteFileBytes(file, "abc");
+  {
+    const TFileHolder holder(file, std::chrono::milliseconds(300));
+    ASSERT_TRUE(holder.IsOpen());
+    EXPECT_EQ(GetFileSHA256(file), kAbcDigest);
+  }
+  const TFileHolder holder(file);
+  ASSERT_TRUE(holder.IsOpen());
+  try {
+    GetFileSHA256(file);
+    ADD_FAILURE() << "no error";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), ERROR_SHARING_VIOLATION);
+  }
 }
 
 // The loader holds a running program's file open without write access, so
