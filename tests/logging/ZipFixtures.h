@@ -58,7 +58,7 @@ inline void ExpectRotationArchivesOnlyTheLog(const std::string& base,
   TempDir dir;
   TManualLogTimerFactory timers;
   TLogSettings s = FileSettings(dir.path());
-  s.DebugLogFile = PathText(dir / TextPath(base + ".log"));
+  s.DebugLogFile = PathText(dir.path() / TextPath(base + ".log"));
   s.EnableLogRotation = true;
   s.CompressOldFiles = true;
   s.LogFileMaxSizeInMB = 1;
@@ -66,12 +66,12 @@ inline void ExpectRotationArchivesOnlyTheLog(const std::string& base,
   TLogging log(nullptr, "", s);
   log.Error("first");
   const std::string name = base + "_Tool.log";
-  const std::filesystem::path file = dir / TextPath(name);
+  const std::filesystem::path file = dir.path() / TextPath(name);
   WriteFileBytes(file, ReadFileBytes(file) + std::string(1048576, 'x') + "\r\n");
   const std::string before = ReadFileBytes(file);
   std::set<std::string> expected = {base + "_Tool_001.zip"};
   for (const std::string& other : bystanders) {
-    WriteFileBytes(dir / TextPath(other), "bystander " + other);
+    WriteFileBytes(dir.path() / TextPath(other), "bystander " + other);
     expected.insert(other);
   }
 
@@ -81,8 +81,8 @@ inline void ExpectRotationArchivesOnlyTheLog(const std::string& base,
     names.insert(PathText(entry.path().filename()));
   EXPECT_EQ(names, expected);
   for (const std::string& other : bystanders)
-    EXPECT_EQ(ReadFileBytes(dir / TextPath(other)), "bystander " + other);
-  const auto archive = dir / TextPath(base + "_Tool_001.zip");
+    EXPECT_EQ(ReadFileBytes(dir.path() / TextPath(other)), "bystander " + other);
+  const auto archive = dir.path() / TextPath(base + "_Tool_001.zip");
   if (!std::filesystem::exists(archive)) return;
   const auto entries = ZipEntries(archive);
   ASSERT_EQ(entries.size(), 1u);
