@@ -183,6 +183,30 @@ TEST(WriteFileReplacing, BackupThatCannotBeDeletedIsHiddenAndRecognisable) {
   SetFileAttributesW((dir / entries[1]).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// The tool being replaced may still run: Windows lets its file be renamed
+// though neither replaced nor deleted, so the new one takes the name and the
+// old one stays beside it, hidden, until it is no longer in use. (Wine lets a
+// running program's file be deleted, so there the backup is gone at once.)
+TEST(WriteFileReplacing, RunningProgramIsReplacedAndItsBackupHidden) {
+  TempDir dir;
+  const std::filesystem::path exe = dir / "tool.exe";
+  std::filesystem::copy_file(StandInProgram(), exe);
+  const ScopedEnv seconds("ORVANE_STANDIN_SECONDS", "60");
+  TStartedProcess running(exe);
+  WriteFileReplacing(exe.string(), "new tool");
+  EXPECT_EQ(ReadFileBytes(exe), "new tool");
+  EXPECT_EQ(Attributes(exe) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  for (const std::string& name : FolderEntries(dir.path())) {
+    if (name == "tool.exe") continue;
+    EXPECT_THAT(name, StartsWith("tool.exe."));
+    EXPECT_THAT(name, EndsWith(".orvane-old"));
+    EXPECT_NE(Attributes(dir / name) & FILE_ATTRIBUTE_HIDDEN, 0u) << name;
+  }
+  if (!RunningUnderWine()) {
+    EXPECT_EQ(FolderEntries(dir.path()).size(), 2u);
+  }
+}
+
 // A new download carries no stream the old file had (such as the mark a
 // browser leaves in Zone.Identifier): it is not the file that was marked.
 TEST(WriteFileReplacing, AlternateStreamsOfTheOldFileAreNotCarriedOver) {
