@@ -27,7 +27,7 @@ inline constexpr int kProxyAccessTypeNamedProxy = 3;
 
 struct TAutoProxyResult {
   int AccessType = 0;  // kProxyAccessTypeNoProxy or kProxyAccessTypeNamedProxy
-  std::string Proxy;   // "host:port" entries separated by ";" (named proxy only)
+  std::string Proxy;   // "host:port" entries separated by ";" or blanks (named proxy only)
   std::string ProxyBypass;
 };
 
