@@ -72,6 +72,31 @@ TEST(WinHttpProxyDiscovery, ConfiguredScriptDecidesPerUrl) {
   EXPECT_EQ(server.RequestCount(), asked);
 }
 
+// Whether automatic detection stays on this machine: Wine's looks up
+// wpad.<domain> only when the machine has a DNS domain.
+bool DetectionStaysOnLoopback() {
+  wchar_t domain[256] = L"";
+  DWORD size = 256;
+  return GetComputerNameExW(ComputerNameDnsDomain, domain, &size) && size == 0;
+}
+
+// "Automatically detect settings" is on by default, so a script URL set by
+// policy beside it must still be used when no WPAD server answers.
+TEST(WinHttpProxyDiscovery, ConfiguredScriptFollowsWhenDetectionFindsNoScript) {
+  if (!DetectionStaysOnLoopback())
+    GTEST_SKIP() << "the machine has a DNS domain; detection would leave loopback";
+  LoopbackHttpServer server;
+  ServeScript(server.Routes(), "/proxy.pac", "return 'PROXY 127.0.0.1:3128';");
+  server.Start();
+
+  const std::optional<TAutoProxyResult> got =
+      GetProxyForUrl("http://tools.example/a.exe", TIEProxyConfig{true, server.Url("/proxy.pac"), "", ""});
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->AccessType, kProxyAccessTypeNamedProxy);
+  EXPECT_EQ(got->Proxy, "127.0.0.1:3128");
+  EXPECT_EQ(server.Requests().back().Target, "/proxy.pac");
+}
+
 // A fresh Wine prefix has the Internet options of a fresh Windows profile:
 // automatic detection on, no script, no proxy. On Windows itself the options
 // are the user's, so this is a test of the Wine prefix only.
@@ -80,10 +105,8 @@ TEST_F(HttpGetTest, DefaultInternetOptionsOfAWinePrefixMeanDirect) {
   // Wine's detection reads the DHCP options from the desktop's network
   // manager and looks up wpad.<domain> only when the machine has a DNS
   // domain: then it would leave this machine.
-  wchar_t domain[256] = L"";
-  DWORD size = 256;
-  ASSERT_TRUE(GetComputerNameExW(ComputerNameDnsDomain, domain, &size));
-  if (size > 0) GTEST_SKIP() << "the machine has a DNS domain; automatic detection would leave loopback";
+  if (!DetectionStaysOnLoopback())
+    GTEST_SKIP() << "the machine has a DNS domain; detection would leave loopback";
 
   const std::optional<TIEProxyConfig> config = ReadDesktopProxySettings();
   ASSERT_TRUE(config);
