@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "net/NetTestSupport.h"
 #include "support/LoopbackHttpServer.h"
@@ -95,6 +96,41 @@ TEST(WinHttpProxyDiscovery, ConfiguredScriptFollowsWhenDetectionFindsNoScript) {
   EXPECT_EQ(got->AccessType, kProxyAccessTypeNamedProxy);
   EXPECT_EQ(got->Proxy, "127.0.0.1:3128");
   EXPECT_EQ(server.Requests().back().Target, "/proxy.pac");
+}
+
+bool HasAuthorization(const RecordedRequest& request) { return request.Headers.count("Authorization") > 0; }
+
+// A script server that asks for the Windows logon gets it on a second
+// request; the first goes without credentials. "localhost" has no dot, so
+// Windows counts it as an intranet site, where the logon may be sent.
+TEST(WinHttpProxyDiscovery, ScriptServerAskingForTheLogonGetsItOnTheSecondTry) {
+  LoopbackHttpServer server;
+  server.Routes().Get("/logon.pac", [](const httplib::Request& req, httplib::Response& res) {
+    if (!req.has_header("Authorization")) {
+      res.status = 401;
+      res.set_header("WWW-Authenticate", "Negotiate");
+      res.set_header("WWW-Authenticate", "NTLM");
+      return;
+    }
+    res.set_content("function FindProxyForURL(url, host) { return 'PROXY 127.0.0.1:3130'; }",
+                    "application/x-ns-proxy-autoconfig");
+  });
+  server.Start();
+
+  const std::string script = "http://localhost:" + std::to_string(server.Port()) + "/logon.pac";
+  const std::optional<TAutoProxyResult> got =
+      GetProxyForUrl("http://tools.example/a.exe", TIEProxyConfig{false, script, "", ""});
+  const std::vector<RecordedRequest> requests = server.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_FALSE(HasAuthorization(requests.front()));
+  if (UnderWine()) {
+    EXPECT_FALSE(got);
+    GTEST_SKIP() << "Wine's WinHTTP fails a script download answered by 401 with another error than "
+                    "ERROR_WINHTTP_LOGIN_FAILURE, so the second try with the logon cannot be shown here";
+  }
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->Proxy, "127.0.0.1:3130");
+  EXPECT_TRUE(HasAuthorization(requests.back()));
 }
 
 // A fresh Wine prefix has the Internet options of a fresh Windows profile:
