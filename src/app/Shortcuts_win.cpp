@@ -1,5 +1,6 @@
 // Shell links (.lnk) through IShellLinkW and IPersistFile, saved into the
-// folders the user's "Shell Folders" name for the desktop and the start menu.
+// folders the user's "Shell Folders" name for the desktop and the start
+// menu's programs.
 #include <windows.h>
 // windows.h first: the shell headers rely on it.
 #include <objbase.h>
@@ -108,7 +109,9 @@ TShortcutResult CreateShortcut(const std::string& ShortcutName, const std::strin
     return result;
   }
   result.Desktop = SaveLink(file.Get(), ShellFoldersValue(L"Desktop", CSIDL_DESKTOPDIRECTORY), base);
-  result.StartMenu = SaveLink(file.Get(), ShellFoldersValue(L"Start Menu", CSIDL_STARTMENU), base);
+  // The start menu of Windows 8 and later lists only what lies below its
+  // "Programs" folder; a link in the start menu's own folder stays unseen.
+  result.StartMenu = SaveLink(file.Get(), ShellFoldersValue(L"Programs", CSIDL_PROGRAMS), base);
   return result;
 }
 

@@ -33,6 +33,15 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
+// A value read as the platform's profile functions give it: one pair of
+// quotes (double or single) around the whole value is dropped, blanks inside
+// them kept.
+std::string Unquoted(const std::string& value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
 // Reads at most limit + 1 bytes, so that an oversized file is recognised
 // without reading all of it. False when the file cannot be read.
 bool ReadLimited(const fs::path& path, std::size_t limit, std::string& out) {
@@ -128,14 +137,14 @@ std::size_t TIniFile::FindKey(const std::string& section, const std::string& key
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& def) const {
   const std::size_t i = FindKey(section, key);
-  return i == std::string::npos ? def : fLines[i].value;
+  return i == std::string::npos ? def : Unquoted(fLines[i].value);
 }
 
 std::int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key,
                                    std::int32_t def) const {
   const std::size_t i = FindKey(section, key);
   std::int32_t value = def;
-  if (i == std::string::npos || !TryTextToInt32(fLines[i].value, value)) return def;
+  if (i == std::string::npos || !TryTextToInt32(Unquoted(fLines[i].value), value)) return def;
   return value;
 }
 

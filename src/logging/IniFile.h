@@ -10,9 +10,12 @@
 //
 // Section and key names are compared ignoring ASCII letter case; the first
 // section of a name and, inside it, the first key of a name win. Values are
-// read with blanks and tabs around them removed. The text is UTF-8 (a leading
-// byte-order mark is skipped); lines end in CR LF when written and in LF, with
-// or without CR, when read.
+// read with blanks and tabs around them removed and then, as Windows' profile
+// functions read them, without one pair of quotes, double or single, around
+// the whole value (ServerName="syslog.corp" reads as syslog.corp; "a' and
+// a"b" stay as they are). The text is UTF-8 (a leading byte-order mark is
+// skipped); lines end in CR LF when written and in LF, with or without CR,
+// when read.
 #pragma once
 
 #include <cstddef>
@@ -44,7 +47,7 @@ class TIniFile {
   TState State() const { return fState; }
   const std::string& FileName() const { return fFileName; }
 
-  // The trimmed value, or def when the section or key is missing.
+  // The trimmed, unquoted value, or def when the section or key is missing.
   std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
   // The value as a signed 32-bit integer (decimal, or hexadecimal after "$"
   // or "0x"); def when it is missing or not such a number.

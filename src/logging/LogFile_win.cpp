@@ -21,18 +21,21 @@ namespace {
 constexpr DWORD kLockOffsetLow = 0xFFFFFFFE;
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
 // A writer holds the lock for one write; a lock that stays taken (a
-// suspended instance) must not stop logging, so after a while the write
-// goes ahead without it.
-constexpr int kLockTries = 50;
+// suspended instance) must not stop logging, so after this long the write
+// goes ahead without it. Bounded by the clock, not by a number of tries:
+// Sleep(1) lasts a whole timer tick (15.6 ms by default), so 50 tries took
+// about 0.8 s for every line.
+constexpr ULONGLONG kLockWaitMs = 100;
 
 class AppendLock {
  public:
   explicit AppendLock(HANDLE file) : file_(file) {
     at_.Offset = kLockOffsetLow;
     at_.OffsetHigh = kLockOffsetHigh;
-    for (int i = 0; i < kLockTries; ++i) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
       locked_ = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at_) != 0;
-      if (locked_) break;
+      if (locked_ || GetTickCount64() - start >= kLockWaitMs) break;
       Sleep(1);
     }
   }

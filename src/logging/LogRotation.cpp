@@ -62,7 +62,9 @@ void TLogging::HandleLogRotation() {
 
     bool rotated = false;
     if (pCompressOldFiles) {
-      if (ZipFolder(PathToUtf8(folder), PathToUtf8(*target), name, false, "", this)) {
+      // The name as it is, not as a mask: ";", "|", "*" or "?" in it would
+      // pack other files, or none, every second.
+      if (ZipSingleFile(PathToUtf8(folder), PathToUtf8(*target), name, this)) {
         // Deleted only once the archive is really there.
         rotated = fs::is_regular_file(*target, ec) && fs::remove(file, ec);
       }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -90,10 +91,12 @@ std::string ZipErrorText(int code) {
   return text;
 }
 
-// The files to pack, as (path, stored name), in name order.
-std::vector<std::pair<fs::path, std::string>> MatchingFiles(const fs::path& base, const std::string& incl,
-                                                            const std::string& excl, bool recurse) {
-  std::vector<std::pair<fs::path, std::string>> files;
+// The files to pack, as (path, stored name).
+using FileList = std::vector<std::pair<fs::path, std::string>>;
+
+// The files whose names match, in name order.
+FileList MatchingFiles(const fs::path& base, const std::string& incl, const std::string& excl, bool recurse) {
+  FileList files;
   auto consider = [&](const fs::directory_entry& entry) {
     std::error_code ec;
     if (!entry.is_regular_file(ec)) return;
@@ -122,18 +125,16 @@ bool MatchesFileMask(const std::string& fileName, const std::string& masks) {
   return false;
 }
 
-bool ZipFolder(const std::string& SrcDir, const std::string& ZipFileName, std::string IncludeMasks,
-               bool Recurse, std::string ExcludeMasks, TLogging* log) {
-  TLogging* const out = log ? log : Logger;
+namespace {
+
+// The steps both ZipFolder and ZipSingleFile take, with the files to pack
+// chosen by `collect` from the base folder.
+bool WriteZip(TLogging* out, const std::string& SrcDir, const std::string& ZipFileName, bool Recurse,
+              const std::string& IncludeMasks, const std::string& ExcludeMasks,
+              const std::function<FileList(const fs::path& base)>& collect) {
   auto debug = [out](const std::string& text) {
     if (out) out->Debug(text);
   };
-  debug(
-      fmt::sprintf("ZipFolder: incl: %s excl: %s recurse: %d", IncludeMasks, ExcludeMasks, Recurse ? 1 : 0));
-  if (IncludeMasks.empty()) IncludeMasks = "*.*";
-  std::replace(IncludeMasks.begin(), IncludeMasks.end(), '|', ';');
-  std::replace(ExcludeMasks.begin(), ExcludeMasks.end(), '|', ';');
-
   debug(fmt::sprintf("Search for existing ZIP file: %s", ZipFileName));
   const fs::path archive = Utf8ToPath(ZipFileName);
   std::error_code ec;
@@ -157,7 +158,7 @@ bool ZipFolder(const std::string& SrcDir, const std::string& ZipFileName, std::s
     if (!za)
       throw std::runtime_error(fmt::format("Cannot create ZIP file {}: {}", ZipFileName, ZipErrorText(code)));
     debug(fmt::sprintf("Incl: %s | Excl: %s", IncludeMasks, ExcludeMasks));
-    const auto files = MatchingFiles(base, IncludeMasks, ExcludeMasks, Recurse);
+    const FileList files = collect(base);
     if (files.empty())
       throw std::runtime_error(fmt::format("No file in {} matches {}: ZIP file {} not created", SrcDir,
                                            IncludeMasks, ZipFileName));
@@ -181,6 +182,37 @@ bool ZipFolder(const std::string& SrcDir, const std::string& ZipFileName, std::s
     if (out) out->Error(e.what());
     return false;
   }
+}
+
+}  // namespace
+
+bool ZipFolder(const std::string& SrcDir, const std::string& ZipFileName, std::string IncludeMasks,
+               bool Recurse, std::string ExcludeMasks, TLogging* log) {
+  TLogging* const out = log ? log : Logger;
+  if (out)
+    out->Debug(fmt::sprintf("ZipFolder: incl: %s excl: %s recurse: %d", IncludeMasks, ExcludeMasks,
+                            Recurse ? 1 : 0));
+  if (IncludeMasks.empty()) IncludeMasks = "*.*";
+  std::replace(IncludeMasks.begin(), IncludeMasks.end(), '|', ';');
+  std::replace(ExcludeMasks.begin(), ExcludeMasks.end(), '|', ';');
+  return WriteZip(out, SrcDir, ZipFileName, Recurse, IncludeMasks, ExcludeMasks, [&](const fs::path& base) {
+    return MatchingFiles(base, IncludeMasks, ExcludeMasks, Recurse);
+  });
+}
+
+bool ZipSingleFile(const std::string& SrcDir, const std::string& ZipFileName, const std::string& FileName,
+                   TLogging* log) {
+  TLogging* const out = log ? log : Logger;
+  if (out) out->Debug(fmt::sprintf("ZipFolder: incl: %s excl:  recurse: 0", FileName));
+  return WriteZip(out, SrcDir, ZipFileName, false, FileName, "", [&](const fs::path& base) {
+    FileList files;
+    const fs::path name = Utf8ToPath(FileName);
+    std::error_code ec;
+    // A name with a folder part names no file of this folder.
+    if (!name.has_parent_path() && fs::is_regular_file(base / name, ec))
+      files.emplace_back(base / name, FileName);
+    return files;
+  });
 }
 
 }  // namespace orvane

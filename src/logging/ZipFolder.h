@@ -1,6 +1,6 @@
 // Packs the files of one folder that match a set of name masks into a zip
-// archive. Rotation uses it to archive a full log file; it is general enough
-// for any folder.
+// archive. It is general enough for any folder; rotation archives its full
+// log file through ZipSingleFile, which takes the log's name as it is.
 #pragma once
 
 #include <string>
@@ -32,5 +32,13 @@ bool MatchesFileMask(const std::string& fileName, const std::string& masks);
 // too, as no archive is written then.
 bool ZipFolder(const std::string& SrcDir, const std::string& ZipFileName, std::string IncludeMasks,
                bool Recurse, std::string ExcludeMasks, TLogging* log = nullptr);
+
+// ZipFolder for exactly one file: the archive ZipFileName holds the file
+// FileName (a name, no folder part) of SrcDir, stored under that name. The
+// name is taken as it is, never as a mask, so a name holding ";", "|", "*"
+// or "?" packs that one file and no other. Reports like ZipFolder, with the
+// name in place of the inclusion masks; a missing file is a failure.
+bool ZipSingleFile(const std::string& SrcDir, const std::string& ZipFileName, const std::string& FileName,
+                   TLogging* log = nullptr);
 
 }  // namespace orvane

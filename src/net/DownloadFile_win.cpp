@@ -1,6 +1,5 @@
 #include <windows.h>
-// After windows.h, which they rely on.
-#include <aclapi.h>
+// After windows.h, which it relies on.
 #include <sddl.h>
 
 #include <filesystem>
@@ -60,17 +59,6 @@ class TDownloadSecurity {
     attributes_ = {sizeof attributes_, descriptor_, FALSE};
     return descriptor_ ? &attributes_ : nullptr;
   }
-  // Puts the DACL on the file at path; best effort.
-  void Apply(const std::wstring& path) const {
-    PACL dacl = nullptr;
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    if (!descriptor_ || !GetSecurityDescriptorDacl(descriptor_, &present, &dacl, &defaulted) || !present)
-      return;
-    SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT,
-                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                          dacl, nullptr);
-  }
 
  private:
   PSECURITY_DESCRIPTOR descriptor_ = nullptr;
@@ -88,58 +76,73 @@ class TempFile {
   std::wstring path_;
 };
 
-// Antivirus and the search indexer open a file right after it is closed,
-// without sharing deletion, and let go soon after: a replacement or move
-// that fails on a file in use is tried again for a while before it counts.
+// Hides a file left behind; the flag opens a link as itself, so only our
+// own entry is touched. Best effort.
+void HideFile(const std::wstring& path) {
+  const HANDLE file =
+      CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  FILE_BASIC_INFO info{};
+  if (GetFileInformationByHandleEx(file, FileBasicInfo, &info, sizeof info)) {
+    info.FileAttributes |= FILE_ATTRIBUTE_HIDDEN;
+    SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof info);
+  }
+  CloseHandle(file);
+}
+
+// The old file is renamed to a backup name, then the new one is renamed to
+// the target's name. A running program's file may be renamed though not
+// replaced, so this works while the old tool still runs. ReplaceFileW would
+// take the same two steps but also merge the old file's alternate data
+// streams into the new one (a download would carry another file's
+// Zone.Identifier, or whatever else was attached to the old one) and give it
+// the old file's security; plain renames carry nothing over, and the new
+// file keeps the protected DACL it was created with. Only the hidden and
+// system attributes of the old file are passed on, beforehand, so that a
+// file an administrator hid stays hidden.
 //
-// ReplaceFileW keeps the replaced file's attributes and security settings;
-// the security must be the new file's own, so it is put back on the file at
-// once. (Not on the old file beforehand: that may be a link, whose target is
-// not ours to change.) Anyone who opened the file for writing in between is
-// caught by the checksum test before a start, which fails while such a
-// handle is open. ReplaceFileW is given a backup name so that every
-// way it can fail leaves a file to go back to: without one, it may fail after
-// the old file is already gone. Whatever happens, the old file or the new one
-// ends up at the target's name, or both stay where the error names them;
-// only a copy that is no longer needed is deleted.
-void ReplaceKeepingACopy(const std::wstring& targetPath, TempFile& temp, const std::string& path,
-                         const TDownloadSecurity& security) {
+// Whatever happens, the old file or the new one ends up at the target's
+// name, or both stay where the error names them. The backup, deleted at
+// the end, stays when the old program still runs: it is then hidden, and
+// its name says whose it is.
+void ReplaceKeepingACopy(const std::wstring& targetPath, DWORD oldAttributes, TempFile& temp,
+                         const std::string& path) {
+  const DWORD kept = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  if (kept != 0) SetFileAttributesW(temp.path_.c_str(), kept);
   const std::filesystem::path target(targetPath);
   const std::wstring backup =
       (target.parent_path().empty() ? std::filesystem::path(L".") : target.parent_path()) /
-      (L"." + target.filename().wstring() + L"." + RandomSuffix() + L".old");
-  // A file in use makes ReplaceFileW fail before it renames anything, so the
-  // same call may be made again.
-  if (RetryWhileFileInUse([&] {
-        return ReplaceFileW(targetPath.c_str(), temp.path_.c_str(), backup.c_str(),
-                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
-      })) {
+      (target.filename().wstring() + L"." + RandomSuffix() + L".orvane-old");
+  // Antivirus and the search indexer open a file right after it is closed,
+  // without sharing deletion, and let go soon after: a rename that fails on
+  // a file in use is tried again for a while before it counts. The old file
+  // stays where it was when it cannot be moved aside.
+  if (!RetryWhileFileInUse([&] { return MoveFileExW(targetPath.c_str(), backup.c_str(), 0) != FALSE; })) {
+    throw EFileWriteError("EWriteError",
+                          fmt::format("Cannot replace file \"{}\". {}", path, LastErrorText()));
+  }
+  if (RetryWhileFileInUse([&] { return MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0) != FALSE; })) {
     temp.path_.clear();
-    security.Apply(targetPath);
-    DeleteFileW(backup.c_str());  // best effort: a hidden leftover harms nothing
+    if (!DeleteFileW(backup.c_str())) HideFile(backup);
     return;
   }
-  const DWORD error = GetLastError();
-  const std::string reason = SystemErrorMessage(static_cast<int>(error));
-  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-    // The old file was moved to the backup name, the new one could not take
-    // its place: put the old one back, else try the new one once more.
-    if (MoveFileExW(backup.c_str(), targetPath.c_str(), 0)) {
-      // The new file is dropped by the guard; the old one is back.
-    } else if (MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0)) {
-      temp.path_.clear();
-      DeleteFileW(backup.c_str());
-      return;
-    } else {
-      temp.path_.clear();  // keep both: neither is at the target's name
-      throw EFileWriteError(
-          "EWriteError", fmt::format("Cannot replace file \"{}\". {} The previous file was kept as \"{}\".",
-                                     path, reason, WideToUtf8(backup)));
-    }
+  const std::string reason = LastErrorText();
+  // The new file could not take the old one's place: put the old one back,
+  // else try the new one once more.
+  if (MoveFileExW(backup.c_str(), targetPath.c_str(), 0)) {
+    throw EFileWriteError("EWriteError", fmt::format("Cannot replace file \"{}\". {}", path, reason));
   }
-  // Any other failure left the old file where it was (with a backup name,
-  // ReplaceFileW renames nothing before it can no longer fail back).
-  throw EFileWriteError("EWriteError", fmt::format("Cannot replace file \"{}\". {}", path, reason));
+  if (MoveFileExW(temp.path_.c_str(), targetPath.c_str(), 0)) {
+    temp.path_.clear();
+    if (!DeleteFileW(backup.c_str())) HideFile(backup);
+    return;
+  }
+  temp.path_.clear();  // keep both: neither is at the target's name
+  throw EFileWriteError(
+      "EWriteError", fmt::format("Cannot replace file \"{}\". {} The previous file was kept as \"{}\".", path,
+                                 reason, WideToUtf8(backup)));
 }
 
 }  // namespace
@@ -226,8 +229,8 @@ void TReplacingFile::Commit() {
   const DWORD attributes = GetFileAttributesW(targetPath.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     // A folder at the target's name is refused here, as rename() refuses it
-    // on POSIX: left to ReplaceFileW, Wine's moves the folder to the backup
-    // name, where the clean-up cannot delete it.
+    // on POSIX: it would otherwise be moved to the backup name, where the
+    // clean-up cannot delete it.
     throw EFileWriteError("EWriteError", fmt::format("Cannot replace file \"{}\". {}", path,
                                                      SystemErrorMessage(ERROR_ACCESS_DENIED)));
   }
@@ -240,7 +243,7 @@ void TReplacingFile::Commit() {
     temp.path_.clear();
     return;
   }
-  ReplaceKeepingACopy(targetPath, temp, path, impl_->security);
+  ReplaceKeepingACopy(targetPath, attributes, temp, path);
 }
 
 }  // namespace orvane

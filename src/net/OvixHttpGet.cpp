@@ -189,15 +189,19 @@ std::string UrlPart(CURLU* url, CURLUPart part) {
   return result;
 }
 
-// Takes the first proxy of a discovered named-proxy list. Settings made
-// before a failure stay; the failure itself is only traced.
+// Takes the first proxy of a discovered named-proxy list. WinHTTP separates
+// the entries with ";" or blanks, so both count, and empty entries are
+// skipped. Settings made before a failure stay; the failure itself is only
+// traced.
 void ApplyDiscoveredProxy(const std::string& list, ProxySettings& proxy) {
   try {
-    std::string s = list;
+    constexpr std::string_view kSeparators = "; \t\r\n";
+    const std::size_t begin = std::min(list.find_first_not_of(kSeparators), list.size());
+    const std::size_t end = std::min(list.find_first_of(kSeparators, begin), list.size());
+    std::string s = list.substr(begin, end - begin);
     if (s.find("://") == std::string::npos) s = "http://" + s;
-    if (auto semicolon = s.find(';'); semicolon != std::string::npos) {
-      OvixDbg(" Multi Proxy Detected: " + s);
-      s.erase(semicolon);
+    if (list.find_first_not_of(kSeparators, end) != std::string::npos) {
+      OvixDbg(" Multi Proxy Detected: " + (list.find("://") == std::string::npos ? "http://" + list : list));
     }
     std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
     if (!url) throw std::bad_alloc();

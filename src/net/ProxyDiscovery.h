@@ -27,7 +27,7 @@ inline constexpr int kProxyAccessTypeNamedProxy = 3;
 
 struct TAutoProxyResult {
   int AccessType = 0;  // kProxyAccessTypeNoProxy or kProxyAccessTypeNamedProxy
-  std::string Proxy;   // "host:port" entries separated by ";" (named proxy only)
+  std::string Proxy;   // "host:port" entries separated by ";" or blanks (named proxy only)
   std::string ProxyBypass;
 };
 
@@ -47,8 +47,9 @@ bool IsPlausibleProxyList(std::string_view list);
 // The current user's proxy settings; nullopt when there are none to read.
 std::optional<TIEProxyConfig> GetIEProxyConfigForCurrentUser();
 
-// The proxy for url according to config: automatic detection wins over the
-// script URL; with neither, or when detection/evaluation fails, nullopt.
+// The proxy for url according to config: automatic detection first; the
+// script URL when detection is off or finds no script; with neither, or when
+// the script fails, nullopt.
 std::optional<TAutoProxyResult> GetProxyForUrl(const std::string& url, const TIEProxyConfig& config);
 
 // Where GetIEProxyConfigForCurrentUser takes the settings from when a source

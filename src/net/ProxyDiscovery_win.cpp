@@ -33,6 +33,20 @@ class TInternetHandle {
   HINTERNET handle_;
 };
 
+// One question to WinHTTP; ERROR_SUCCESS or why it failed. A script server
+// that asks for the Windows logon gets it on a second try, and only then,
+// so that no credentials go out to a server that does not ask for them.
+DWORD AskForProxy(HINTERNET session, const std::wstring& url, WINHTTP_AUTOPROXY_OPTIONS options,
+                  WINHTTP_PROXY_INFO& info) {
+  options.fAutoLogonIfChallenged = FALSE;
+  if (WinHttpGetProxyForUrl(session, url.c_str(), &options, &info)) return ERROR_SUCCESS;
+  const DWORD error = GetLastError();
+  if (error != ERROR_WINHTTP_LOGIN_FAILURE) return error;
+  options.fAutoLogonIfChallenged = TRUE;
+  if (WinHttpGetProxyForUrl(session, url.c_str(), &options, &info)) return ERROR_SUCCESS;
+  return GetLastError();
+}
+
 }  // namespace
 
 std::optional<TIEProxyConfig> ReadDesktopProxySettings() {
@@ -47,20 +61,7 @@ std::optional<TIEProxyConfig> ReadDesktopProxySettings() {
 }
 
 std::optional<TAutoProxyResult> GetProxyForUrl(const std::string& url, const TIEProxyConfig& config) {
-  WINHTTP_AUTOPROXY_OPTIONS options{};
-  std::wstring script_url;
-  if (config.AutoDetect) {
-    // A configured script URL is ignored while detecting.
-    options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
-    options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-  } else if (!config.AutoConfigUrl.empty()) {
-    script_url = Utf8ToWide(config.AutoConfigUrl);
-    options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
-    options.lpszAutoConfigUrl = script_url.c_str();
-  } else {
-    return std::nullopt;  // nothing to ask WinHTTP: go direct
-  }
-  options.fAutoLogonIfChallenged = FALSE;
+  if (!config.AutoDetect && config.AutoConfigUrl.empty()) return std::nullopt;  // nothing to ask: go direct
 
   // The agent is what WinHTTP sends when it fetches the script.
   const TInternetHandle session(WinHttpOpen(L"Brenlow OvixGet/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY,
@@ -69,7 +70,28 @@ std::optional<TAutoProxyResult> GetProxyForUrl(const std::string& url, const TIE
 
   const std::wstring wide_url = Utf8ToWide(url);
   WINHTTP_PROXY_INFO info{};
-  if (!WinHttpGetProxyForUrl(session.get(), wide_url.c_str(), &options, &info)) return std::nullopt;
+  DWORD error = ERROR_WINHTTP_AUTODETECTION_FAILED;  // detection off finds no script either
+  if (config.AutoDetect) {
+    WINHTTP_AUTOPROXY_OPTIONS options{};
+    options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
+    options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    error = AskForProxy(session.get(), wide_url, options, info);
+  }
+  // The configured script follows when detection found no script: Windows
+  // 10 and 11 leave detection on by default, and a script URL set by group
+  // policy must still count where no WPAD server answers. Both are asked one
+  // after the other rather than in one call, which not every WinHTTP
+  // implementation chains.
+  if (!config.AutoConfigUrl.empty() &&
+      (error == ERROR_WINHTTP_AUTODETECTION_FAILED || error == ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT)) {
+    const std::wstring script_url = Utf8ToWide(config.AutoConfigUrl);
+    WINHTTP_AUTOPROXY_OPTIONS options{};
+    options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
+    options.lpszAutoConfigUrl = script_url.c_str();
+    error = AskForProxy(session.get(), wide_url, options, info);
+  }
+  if (error != ERROR_SUCCESS) return std::nullopt;
+
   TAutoProxyResult result;
   result.AccessType = static_cast<int>(info.dwAccessType);
   result.Proxy = TakeGlobalString(info.lpszProxy);

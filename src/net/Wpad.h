@@ -63,8 +63,8 @@ struct TScriptDiscoverySeams {
 };
 
 // The proxy for url according to config: automatic detection (the first
-// WPAD candidate that yields a script; a configured script URL is then
-// ignored), else the configured script URL, else nullopt. A script that
+// WPAD candidate that yields a script decides), else, when detection is off
+// or finds no script, the configured script URL, else nullopt. A script that
 // cannot be fetched or evaluated gives nullopt too. Nothing is cached: each
 // call looks afresh.
 std::optional<TAutoProxyResult> DiscoverProxyForUrl(const std::string& url, const TIEProxyConfig& config,

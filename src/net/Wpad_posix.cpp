@@ -209,7 +209,11 @@ std::optional<TAutoProxyResult> DiscoverProxyForUrl(const std::string& url, cons
         break;
       }
     }
-  } else if (!config.AutoConfigUrl.empty()) {
+  }
+  // A configured script URL follows when detection found no script: desktops
+  // leave detection on by default, and a script URL the administrator set
+  // must still count where no WPAD server answers.
+  if (!script && !config.AutoConfigUrl.empty()) {
     TScriptFetchOutcome fetched = FetchProxyScript(config.AutoConfigUrl, true, seams.ScriptHosts);
     if (!fetched.Script) Trace("Proxy script " + config.AutoConfigUrl + ": " + fetched.Error);
     script = std::move(fetched.Script);

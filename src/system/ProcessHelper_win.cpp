@@ -30,6 +30,9 @@ class THandle {
 }  // namespace
 
 uint32_t GetPidByExeName(const std::string& exeName) {
+  // A process that is still starting or already gone can be listed without
+  // a name; an empty name finds nothing, as on POSIX.
+  if (exeName.empty()) return 0;
   const std::wstring wanted = Utf8ToWide(exeName);
   // Only processes of our own session count: on a terminal server or with
   // fast user switching, the program of that name in another session

@@ -10,7 +10,8 @@
 namespace orvane {
 
 // The machine-wide value, or defaultValue when it is empty, missing or
-// unreadable. Never fails.
+// unreadable. An expandable string (REG_EXPAND_SZ) comes with its
+// environment variables filled in. Never fails.
 std::string ReadCompanyRegString(const std::string& subkey, const std::string& valueName,
                                  const std::string& defaultValue);
 

@@ -16,6 +16,24 @@ std::wstring CompanyKey(const std::string& subkey) {
 
 bool IsString(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
+// An expandable string names its folder through variables such as
+// %ProgramData% or %USERPROFILE%, meant to be filled in by whoever reads it:
+// a folder "%ProgramData%\Conf" taken literally would be a relative path.
+// Variables the environment lacks stay as written, as the system leaves them.
+std::wstring ExpandVariables(const std::wstring& text) {
+  std::wstring expanded(text.size() + 1, L'\0');
+  for (;;) {
+    const DWORD needed =
+        ExpandEnvironmentStringsW(text.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+    if (needed == 0) return text;
+    if (needed <= expanded.size()) {
+      expanded.resize(wcsnlen(expanded.c_str(), needed));
+      return expanded;
+    }
+    expanded.assign(needed, L'\0');
+  }
+}
+
 }  // namespace
 
 std::string ReadCompanyRegString(const std::string& subkey, const std::string& valueName,
@@ -35,6 +53,7 @@ std::string ReadCompanyRegString(const std::string& subkey, const std::string& v
             ERROR_SUCCESS &&
         IsString(type)) {
       data.resize(wcsnlen(data.c_str(), got / sizeof(wchar_t)));
+      if (type == REG_EXPAND_SZ) data = ExpandVariables(data);
       if (!data.empty()) result = WideToUtf8(data);
     }
   }

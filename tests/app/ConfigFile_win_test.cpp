@@ -79,8 +79,24 @@ TEST(ConfigFileWin, FailuresRaiseTheWin32Error) {
   EXPECT_EQ(config->NumberOfLinks(), 0);
 }
 
-// Without a byte-order mark the text is in the ANSI code page, as Notepad
-// saved it for years.
+// An administrator may hide the list beside the program. --WriteConfig
+// rewrites it in place (a file opened for replacement with CREATE_ALWAYS
+// would be refused with access denied for lacking the same attributes), and
+// it stays hidden.
+TEST(ConfigFileWin, HiddenSystemListIsRewrittenAndStaysHidden) {
+  const TempDir dir;
+  const std::string file = (dir / kConfigFileName).string();
+  WriteFileBytes(file, "old list, longer than the new one will be, so that its end must be cut");
+  constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  ASSERT_TRUE(SetFileAttributesW(Utf8ToWide(file).c_str(), kHidden));
+  WriteConfigFile(file, TRemoteSupportConfig());
+  const auto config = ReadConfigFile(file);
+  ASSERT_TRUE(config.has_value());
+  EXPECT_EQ(config->NumberOfLinks(), 0);
+  EXPECT_EQ(ReadFileBytes(file).find("old list"), std::string::npos);
+  EXPECT_EQ(GetFileAttributesW(Utf8ToWide(file).c_str()) & kHidden, kHidden);
+}
+
 // --WriteConfig never writes through a link that someone else planted under
 // the list's name: the file it points to stays as it was.
 TEST(ConfigFileWin, NameThatIsALinkIsRefused) {
@@ -109,6 +125,8 @@ TEST(ConfigFileWin, NameThatIsALinkIsRefused) {
   }
 }
 
+// Without a byte-order mark the text is in the ANSI code page, as Notepad
+// saved it for years.
 TEST(ReadConfigFromBytes, TextWithoutBomIsAnsi) {
   if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 1252";
   const auto config =

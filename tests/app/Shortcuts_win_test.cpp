@@ -122,7 +122,7 @@ class ShortcutWin : public test::ShortcutTest {
  protected:
   ShortcutWin() {
     fs::create_directories(desktop);
-    fs::create_directories(startMenu);
+    fs::create_directories(programs);
     InstallProgram("MZ version 1");
     launch.configPath = PathUtf8(folder) + "\\";
   }
@@ -131,6 +131,7 @@ class ShortcutWin : public test::ShortcutTest {
   void SetUp() override {
     ASSERT_EQ(ShellFolder(CSIDL_DESKTOPDIRECTORY), PathUtf8(desktop) + "\\");
     ASSERT_EQ(ShellFolder(CSIDL_STARTMENU), PathUtf8(startMenu) + "\\");
+    ASSERT_EQ(ShellFolder(CSIDL_PROGRAMS), PathUtf8(programs) + "\\");
   }
 
   void InstallProgram(const std::string& bytes) {
@@ -154,40 +155,49 @@ class ShortcutWin : public test::ShortcutTest {
   const fs::path copy = folder / "OrvaneSupport.exe";
   const fs::path desktop = dir / "Desktop";
   const fs::path startMenu = dir / "Start Menu";
+  const fs::path programs = startMenu / "Programs";
   ScopedShellFolder desktopValue{L"Desktop", desktop};
   ScopedShellFolder startMenuValue{L"Start Menu", startMenu};
+  ScopedShellFolder programsValue{L"Programs", programs};
 };
 
+// The start menu link goes below "Programs", the only part of the start menu
+// that Windows 8 and later list; the start menu's own folder stays as it was.
 TEST_F(ShortcutWin, ClicksInstallTheCopyAndRewriteBothLinks) {
   ASSERT_EQ(Click(), test::kCreated);
   EXPECT_EQ(ReadFileBytes(copy), "MZ version 1");
-  ExpectLinks({desktop, startMenu});
+  ExpectLinks({desktop, programs});
+  EXPECT_EQ(Names(startMenu), std::vector<std::string>{"Programs"});
 
   InstallProgram("MZ version 2");
   ASSERT_EQ(Click(), test::kCreated);
   EXPECT_EQ(ReadFileBytes(copy), "MZ version 2");
-  ExpectLinks({desktop, startMenu});
+  ExpectLinks({desktop, programs});
 
   // Started from the copy itself: nothing to copy, the links are written.
   fs::remove(desktop / "OrvaneSupport.lnk");
   launch.program = PathUtf8(copy);
   ASSERT_EQ(Click(), test::kCreated);
   EXPECT_EQ(ReadFileBytes(copy), "MZ version 2");
-  ExpectLinks({desktop, startMenu});
+  ExpectLinks({desktop, programs});
 }
 
 // Without a "Shell Folders" value the link goes into the shell's own folder,
 // not into the root of the drive.
 TEST_F(ShortcutWin, AMissingShellFoldersValueFallsBackToTheShell) {
   const fs::path known = dir / "Known Desktop";
+  const fs::path knownPrograms = dir / "Known Programs";
   fs::create_directories(known);
+  fs::create_directories(knownPrograms);
   ASSERT_EQ(Click(), test::kCreated);
-  // Run from the copy, so that no shell copy rewrites the value meanwhile.
+  // Run from the copy, so that no shell copy rewrites the values meanwhile.
   launch.program = PathUtf8(copy);
   ScopedShellFolder redirected{L"User Shell Folders", L"Desktop", known};
   ScopedShellFolder noValue{L"Shell Folders", L"Desktop", std::nullopt};
+  ScopedShellFolder redirectedPrograms{L"User Shell Folders", L"Programs", knownPrograms};
+  ScopedShellFolder noProgramsValue{L"Shell Folders", L"Programs", std::nullopt};
   ASSERT_EQ(Click(), test::kCreated);
-  ExpectLinks({known, startMenu});
+  ExpectLinks({known, knownPrograms});
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "LogFileFixtures.h"
 #include "support/TestSupport.h"
@@ -37,6 +39,15 @@ const char* const kMessy =
     "Negative=-7\n"
     "Empty=\n"
     "Text=Grüße = \"viele\"\n"
+    "Quoted=\"5\"\n"
+    "Single= '0x10' \n"
+    "Mixed=\"6'\n"
+    "Twice=\"\"7\"\"\n"
+    "Server=\"syslog.corp\"\n"
+    "Blanks=' a b '\n"
+    "Inner=a\"b\"\n"
+    "Lone=\"\n"
+    "EmptyQuotes=''\n"
     "[Broken\n"
     "InBroken=still Main's\n"
     "[ main ]\n"
@@ -55,8 +66,21 @@ TEST(IniFile, ReadsFirstOccurrenceIgnoringCaseAndSkipsWhatItDoesNotUnderstand) {
   };
   for (const Case& c :
        {Case{"enabled", 1}, Case{"Hex", 31}, Case{"hex2", 16}, Case{"Word", -1}, Case{"Huge", -1},
-        Case{"Negative", -7}, Case{"Empty", -1}, Case{"Missing", -1}, Case{"Text", -1}, Case{"Late", -1}}) {
+        Case{"Negative", -7}, Case{"Empty", -1}, Case{"Missing", -1}, Case{"Text", -1}, Case{"Late", -1},
+        Case{"Quoted", 5}, Case{"Single", 16}, Case{"Mixed", -1}, Case{"Twice", -1}}) {
     EXPECT_EQ(ini.ReadInteger("MAIN", c.key, -1), c.expected) << c.key;
+  }
+  // One pair of the same quotes around the whole value goes, as with the
+  // profile functions; anything else stays as written.
+  for (const auto& [key, expected] :
+       std::vector<std::pair<const char*, const char*>>{{"Server", "syslog.corp"},
+                                                        {"Blanks", " a b "},
+                                                        {"Twice", "\"7\""},
+                                                        {"Mixed", "\"6'"},
+                                                        {"Inner", "a\"b\""},
+                                                        {"Lone", "\""},
+                                                        {"EmptyQuotes", ""}}) {
+    EXPECT_EQ(ini.ReadString("Main", key, "-"), expected) << key;
   }
   EXPECT_EQ(ini.ReadString("main", "text", "-"), "Grüße = \"viele\"");
   EXPECT_EQ(ini.ReadString("Main", "Empty", "-"), "");

@@ -33,6 +33,20 @@ TEST(ZipFolder, MasksRespectLetterCase) {
   EXPECT_FALSE(MatchesFileMask("\xC3\x84.log", "\xC3\xA4.log"));
 }
 
+// Characters Windows forbids in file names but POSIX allows: "|" separates
+// masks, "*" and "?" are wildcards; none of them may reach other files.
+TEST(LogRotation, ArchivesExactlyTheLogFileWhateverItsNamePosix) {
+  struct Case {
+    const char* base;
+    std::vector<std::string> bystanders;
+  };
+  for (const Case& c : {Case{"keep|app", {"keep", "app_Tool.log"}}, Case{"x|y", {}},
+                        Case{"app*", {"app_Tool.log", "app-old_Tool.log"}}, Case{"app?", {"appX_Tool.log"}},
+                        Case{"*", {"x_Tool.log"}}}) {
+    test::ExpectRotationArchivesOnlyTheLog(c.base, c.bystanders);
+  }
+}
+
 // `unzip -t` (Info-ZIP, the common tool) accepts the archive, and `unzip -p`
 // gives back the whole log file under its own name.
 TEST(LogRotation, TheArchiveIsAStandardZip) {

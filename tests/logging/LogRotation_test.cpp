@@ -146,6 +146,21 @@ TEST_F(LogRotationTest, ZipsTheFullFileAndStartsANewOne) {
   EXPECT_EQ(Names(), (std::set<std::string>{"log_debug_Tool_001.zip", "log_debug_Tool_002.zip"}));
 }
 
+// Rotation archives the log by its name, never reading the name as a mask:
+// a ";" would split it into masks that pick other files ("keep",
+// "app_Tool.log") or none at all, and the log would grow on, failing every
+// second. Names that other file names match as masks stand beside it.
+TEST(LogRotation, ArchivesExactlyTheLogFileWhateverItsName) {
+  struct Case {
+    const char* base;
+    std::vector<std::string> bystanders;
+  };
+  for (const Case& c : {Case{"keep;app", {"keep", "app_Tool.log"}}, Case{"x;y", {}},
+                        Case{"app[1]", {"app1_Tool.log"}}, Case{"a b;c", {"a b", "c_Tool.log"}}}) {
+    test::ExpectRotationArchivesOnlyTheLog(c.base, c.bystanders);
+  }
+}
+
 TEST_F(LogRotationTest, MovesTheFullFileWhenNotCompressing) {
   TLogging log(nullptr, "", Settings(false));
   log.Error("first");

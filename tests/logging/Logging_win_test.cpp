@@ -35,6 +35,7 @@ class OtherHandle {
   OtherHandle& operator=(const OtherHandle&) = delete;
 
   bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE Handle() const { return handle_; }
 
   void Release() {
     if (IsOpen()) CloseHandle(handle_);
@@ -104,6 +105,30 @@ TEST(Logging, LinesWaitWhileAnotherHandleDeniesWriteSharingAndFollowInOrderOnce)
                                                             "(Fehler       ): four"}));
     EXPECT_EQ(log.nTotalErrors, 5);
   }
+}
+
+// Another instance that took the append lock and stopped (suspended, hung)
+// must not stop logging: after a bounded wait the line goes in without the
+// lock, and every further line too.
+TEST(Logging, AnAppendLockThatStaysTakenDoesNotStopTheLines) {
+  TempDir dir;
+  const fs::path file = dir / "log_debug_Tool.log";
+  TLogging log(nullptr, "", FileSettings(dir.path()));
+  log.Error("before");
+  OtherHandle other(file, GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  ASSERT_TRUE(other.IsOpen()) << GetLastError();
+  // The byte every instance locks while it appends, far beyond the end.
+  OVERLAPPED at{};
+  at.Offset = 0xFFFFFFFE;
+  at.OffsetHigh = 0x7FFFFFFF;
+  ASSERT_TRUE(LockFileEx(other.Handle(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+      << GetLastError();
+  log.Error("one");
+  log.Error("two");
+  EXPECT_EQ(MessageLines(file), (std::vector<std::string>{"(Fehler       ): before", "(Fehler       ): one",
+                                                          "(Fehler       ): two"}));
+  EXPECT_TRUE(UnlockFileEx(other.Handle(), 0, 1, 0, &at)) << GetLastError();
 }
 
 // Between two messages the logger holds no handle, so the file can be

@@ -1,14 +1,18 @@
 // Reads zip archives back for the logging tests, with libzip.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <zip.h>
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "LogFileFixtures.h"
+#include "ManualLogTimer.h"
 
 namespace orvane::test {
 
@@ -42,6 +46,48 @@ inline std::map<std::string, std::string> ZipEntries(const std::filesystem::path
   }
   zip_discard(za);
   return entries;
+}
+
+// A log configured as `<base>.log`, so named `<base>_Tool.log`, grows past
+// its threshold beside files named `bystanders` and is rotated with
+// compression: the archive must hold exactly the log file, whatever its name
+// would match as a mask, and every bystander must stay as it was.
+inline void ExpectRotationArchivesOnlyTheLog(const std::string& base,
+                                             const std::vector<std::string>& bystanders) {
+  SCOPED_TRACE(base);
+  TempDir dir;
+  TManualLogTimerFactory timers;
+  TLogSettings s = FileSettings(dir.path());
+  s.DebugLogFile = PathText(dir.path() / TextPath(base + ".log"));
+  s.EnableLogRotation = true;
+  s.CompressOldFiles = true;
+  s.LogFileMaxSizeInMB = 1;
+  s.TimerFactory = timers.Factory();
+  TLogging log(nullptr, "", s);
+  log.Error("first");
+  const std::string name = base + "_Tool.log";
+  const std::filesystem::path file = dir.path() / TextPath(name);
+  WriteFileBytes(file, ReadFileBytes(file) + std::string(1048576, 'x') + "\r\n");
+  const std::string before = ReadFileBytes(file);
+  std::set<std::string> expected = {base + "_Tool_001.zip"};
+  for (const std::string& other : bystanders) {
+    WriteFileBytes(dir.path() / TextPath(other), "bystander " + other);
+    expected.insert(other);
+  }
+
+  timers.Timers().at(0)->Tick();
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    names.insert(PathText(entry.path().filename()));
+  EXPECT_EQ(names, expected);
+  for (const std::string& other : bystanders)
+    EXPECT_EQ(ReadFileBytes(dir.path() / TextPath(other)), "bystander " + other);
+  const auto archive = dir.path() / TextPath(base + "_Tool_001.zip");
+  if (!std::filesystem::exists(archive)) return;
+  const auto entries = ZipEntries(archive);
+  ASSERT_EQ(entries.size(), 1u);
+  ASSERT_EQ(entries.begin()->first, name);
+  EXPECT_EQ(entries.begin()->second.substr(0, before.size()), before);
 }
 
 }  // namespace orvane::test

@@ -1,5 +1,6 @@
-// WriteFileReplacing against the Windows file system: ReplaceFileW with a
-// backup name, share modes instead of permissions, Win32 error texts.
+// WriteFileReplacing against the Windows file system: the old file moved
+// aside under a backup name, share modes instead of permissions, Win32 error
+// texts.
 
 // Before windows.h, as the loopback server's Winsock header demands.
 #include <winsock2.h>
@@ -23,6 +24,7 @@
 #include "net/DownloadTestSupport.h"
 #include "support/FileHolder_win.h"
 #include "support/TestSupport.h"
+#include "support/WindowsTestSupport_win.h"
 #include "system/OSFunctions.h"
 #include "system/OSFunctions_win.h"
 
@@ -30,6 +32,7 @@ namespace orvane::test {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::StartsWith;
 
 // A handle on a file for the life of the object, opened with the given share
@@ -188,6 +191,94 @@ TEST(WriteFileReplacing, UnwritablePlacesAreReportedWithTheSystemReason) {
                                                            SystemErrorMessage(ERROR_ACCESS_DENIED));
   EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.exe"));
   EXPECT_THAT(FolderEntries(dir.path()), ElementsAre("plainfile", "taken.exe"));
+}
+
+constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+DWORD Attributes(const std::filesystem::path& file) { return GetFileAttributesW(file.c_str()); }
+
+// A file an administrator hid stays hidden when it is replaced; a visible
+// one stays visible.
+TEST(WriteFileReplacing, HiddenAndSystemAttributesAreKept) {
+  TempDir dir;
+  WriteFileBytes(dir / "hidden.exe", "old tool");
+  WriteFileBytes(dir / "plain.exe", "old tool");
+  ASSERT_TRUE(SetFileAttributesW((dir / "hidden.exe").c_str(), kHiddenSystem));
+  WriteFileReplacing((dir / "hidden.exe").string(), "new tool");
+  WriteFileReplacing((dir / "plain.exe").string(), "new tool");
+  EXPECT_EQ(ReadFileBytes(dir / "hidden.exe"), "new tool");
+  EXPECT_EQ(Attributes(dir / "hidden.exe") & kHiddenSystem, kHiddenSystem);
+  EXPECT_EQ(Attributes(dir / "plain.exe") & kHiddenSystem, 0u);
+  EXPECT_THAT(FolderEntries(dir.path()), ElementsAre("hidden.exe", "plain.exe"));
+}
+
+// The old file's copy that cannot be deleted (here: read-only; in use: a
+// program still running) stays hidden in the folder, named after the file,
+// while the new file takes the name.
+TEST(WriteFileReplacing, BackupThatCannotBeDeletedIsHiddenAndRecognisable) {
+  TempDir dir;
+  WriteFileBytes(dir / "tool.exe", "old tool");
+  ASSERT_TRUE(SetFileAttributesW((dir / "tool.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+  WriteFileReplacing((dir / "tool.exe").string(), "new tool");
+  EXPECT_EQ(ReadFileBytes(dir / "tool.exe"), "new tool");
+  EXPECT_EQ(Attributes(dir / "tool.exe") & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+  const std::vector<std::string> entries = FolderEntries(dir.path());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0], "tool.exe");
+  EXPECT_THAT(entries[1], StartsWith("tool.exe."));
+  EXPECT_THAT(entries[1], EndsWith(".orvane-old"));
+  EXPECT_EQ(ReadFileBytes(dir / entries[1]), "old tool");
+  EXPECT_NE(Attributes(dir / entries[1]) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  SetFileAttributesW((dir / entries[1]).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// The tool being replaced may still run: Windows lets its file be renamed
+// though neither replaced nor deleted, so the new one takes the name and the
+// old one stays beside it, hidden, until it is no longer in use. (Wine lets a
+// running program's file be deleted, so there the backup is gone at once.)
+TEST(WriteFileReplacing, RunningProgramIsReplacedAndItsBackupHidden) {
+  TempDir dir;
+  const std::filesystem::path exe = dir / "tool.exe";
+  std::filesystem::copy_file(StandInProgram(), exe);
+  const ScopedEnv seconds("ORVANE_STANDIN_SECONDS", "60");
+  TStartedProcess running(exe);
+  WriteFileReplacing(exe.string(), "new tool");
+  EXPECT_EQ(ReadFileBytes(exe), "new tool");
+  EXPECT_EQ(Attributes(exe) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  for (const std::string& name : FolderEntries(dir.path())) {
+    if (name == "tool.exe") continue;
+    EXPECT_THAT(name, StartsWith("tool.exe."));
+    EXPECT_THAT(name, EndsWith(".orvane-old"));
+    EXPECT_NE(Attributes(dir / name) & FILE_ATTRIBUTE_HIDDEN, 0u) << name;
+  }
+  if (!RunningUnderWine()) {
+    EXPECT_EQ(FolderEntries(dir.path()).size(), 2u);
+  }
+}
+
+// A new download carries no stream the old file had (such as the mark a
+// browser leaves in Zone.Identifier): it is not the file that was marked.
+TEST(WriteFileReplacing, AlternateStreamsOfTheOldFileAreNotCarriedOver) {
+  TempDir dir;
+  WriteFileBytes(dir / "tool.exe", "old tool");
+  const std::filesystem::path stream = dir.path() / "tool.exe:Zone.Identifier";
+  const HANDLE marked =
+      CreateFileW(stream.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(marked, INVALID_HANDLE_VALUE) << GetLastError();
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(marked, "[ZoneTransfer]", 14, &written, nullptr));
+  CloseHandle(marked);
+  ASSERT_EQ(ReadFileBytes(stream), "[ZoneTransfer]");
+  if (FolderEntries(dir.path()).size() != 1) {
+    GTEST_SKIP() << "Wine supports alternate data streams only partially: \"tool.exe:Zone.Identifier\" "
+                    "became a file of its own beside tool.exe, so what the replacement does to a "
+                    "file's streams is seen on Windows only";
+  }
+
+  WriteFileReplacing((dir / "tool.exe").string(), "new tool");
+  EXPECT_EQ(ReadFileBytes(dir / "tool.exe"), "new tool");
+  EXPECT_EQ(GetFileAttributesW(stream.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_THAT(FolderEntries(dir.path()), ElementsAre("tool.exe"));
 }
 
 std::string SidText(PSID sid) {

@@ -255,6 +255,31 @@ TEST_F(HttpGetTest, DiscoveredProxyListUsesItsFirstEntry) {
   EXPECT_EQ(
       std::vector<std::string>(trace_.begin(), trace_.begin() + std::min(trace_.size(), expected.size())),
       expected);
+
+  // WinHTTP separates its list with ";" or blanks; a scheme on a later entry
+  // does not keep the first one from getting "http://".
+  for (const std::string& list : {first + " 127.0.0.1:1", first + "\t127.0.0.1:1",
+                                  " ; " + first + ";;127.0.0.1:1 ", first + ";https://127.0.0.1:1"}) {
+    SCOPED_TRACE(list);
+    trace_.clear();
+    DiscoverProxy(list);
+    response = Get(server.Url("/file"), body);
+    EXPECT_EQ(response.ResponseCode, 200);
+    EXPECT_EQ(response.ProxyPort, std::to_string(proxy.Port()));
+    EXPECT_TRUE(Traced(" URLEncoded Proxy URI: http://" + first));
+    EXPECT_TRUE(std::any_of(trace_.begin(), trace_.end(), [](const std::string& line) {
+      return line.starts_with(" Multi Proxy Detected: ");
+    }));
+  }
+  EXPECT_EQ(proxy.RequestCount(), 5u);
+  trace_.clear();
+  DiscoverProxy(" " + first + "; ");
+  response = Get(server.Url("/file"), body);
+  EXPECT_EQ(response.ResponseCode, 200);
+  EXPECT_TRUE(Traced(" URLEncoded Proxy URI: http://" + first));
+  EXPECT_FALSE(std::any_of(trace_.begin(), trace_.end(), [](const std::string& line) {
+    return line.starts_with(" Multi Proxy Detected: ");
+  }));
 }
 
 TEST_F(HttpGetTest, SystemDiscoveryFollowsTheConfiguredScript) {
@@ -312,7 +337,7 @@ TEST_F(HttpGetTest, DiscoveryWithoutUsableProxyGoesDirect) {
   };
   for (const Case& c : {
            Case{"no proxy", [this] { DiscoverProxy(""); }, " Access Type: 1"},
-           Case{"unreadable proxy", [this] { DiscoverProxy("http://bad host:80"); }, "Create URI error: "},
+           Case{"unreadable proxy", [this] { DiscoverProxy("http://bad<host:80"); }, "Create URI error: "},
            Case{"discovery throws",
                 [] {
                   SetProxyDiscovery({[]() -> std::optional<TIEProxyConfig> {

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "net/NetTestSupport.h"
 #include "support/LoopbackHttpServer.h"
@@ -72,6 +73,66 @@ TEST(WinHttpProxyDiscovery, ConfiguredScriptDecidesPerUrl) {
   EXPECT_EQ(server.RequestCount(), asked);
 }
 
+// Whether automatic detection stays on this machine: Wine's looks up
+// wpad.<domain> only when the machine has a DNS domain.
+bool DetectionStaysOnLoopback() {
+  wchar_t domain[256] = L"";
+  DWORD size = 256;
+  return GetComputerNameExW(ComputerNameDnsDomain, domain, &size) && size == 0;
+}
+
+// "Automatically detect settings" is on by default, so a script URL set by
+// policy beside it must still be used when no WPAD server answers.
+TEST(WinHttpProxyDiscovery, ConfiguredScriptFollowsWhenDetectionFindsNoScript) {
+  if (!DetectionStaysOnLoopback())
+    GTEST_SKIP() << "the machine has a DNS domain; detection would leave loopback";
+  LoopbackHttpServer server;
+  ServeScript(server.Routes(), "/proxy.pac", "return 'PROXY 127.0.0.1:3128';");
+  server.Start();
+
+  const std::optional<TAutoProxyResult> got =
+      GetProxyForUrl("http://tools.example/a.exe", TIEProxyConfig{true, server.Url("/proxy.pac"), "", ""});
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->AccessType, kProxyAccessTypeNamedProxy);
+  EXPECT_EQ(got->Proxy, "127.0.0.1:3128");
+  EXPECT_EQ(server.Requests().back().Target, "/proxy.pac");
+}
+
+bool HasAuthorization(const RecordedRequest& request) { return request.Headers.count("Authorization") > 0; }
+
+// A script server that asks for the Windows logon gets it on a second
+// request; the first goes without credentials. "localhost" has no dot, so
+// Windows counts it as an intranet site, where the logon may be sent.
+TEST(WinHttpProxyDiscovery, ScriptServerAskingForTheLogonGetsItOnTheSecondTry) {
+  LoopbackHttpServer server;
+  server.Routes().Get("/logon.pac", [](const httplib::Request& req, httplib::Response& res) {
+    if (!req.has_header("Authorization")) {
+      res.status = 401;
+      res.set_header("WWW-Authenticate", "Negotiate");
+      res.set_header("WWW-Authenticate", "NTLM");
+      return;
+    }
+    res.set_content("function FindProxyForURL(url, host) { return 'PROXY 127.0.0.1:3130'; }",
+                    "application/x-ns-proxy-autoconfig");
+  });
+  server.Start();
+
+  const std::string script = "http://localhost:" + std::to_string(server.Port()) + "/logon.pac";
+  const std::optional<TAutoProxyResult> got =
+      GetProxyForUrl("http://tools.example/a.exe", TIEProxyConfig{false, script, "", ""});
+  const std::vector<RecordedRequest> requests = server.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_FALSE(HasAuthorization(requests.front()));
+  if (UnderWine()) {
+    EXPECT_FALSE(got);
+    GTEST_SKIP() << "Wine's WinHTTP fails a script download answered by 401 with another error than "
+                    "ERROR_WINHTTP_LOGIN_FAILURE, so the second try with the logon cannot be shown here";
+  }
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->Proxy, "127.0.0.1:3130");
+  EXPECT_TRUE(HasAuthorization(requests.back()));
+}
+
 // A fresh Wine prefix has the Internet options of a fresh Windows profile:
 // automatic detection on, no script, no proxy. On Windows itself the options
 // are the user's, so this is a test of the Wine prefix only.
@@ -80,10 +141,8 @@ TEST_F(HttpGetTest, DefaultInternetOptionsOfAWinePrefixMeanDirect) {
   // Wine's detection reads the DHCP options from the desktop's network
   // manager and looks up wpad.<domain> only when the machine has a DNS
   // domain: then it would leave this machine.
-  wchar_t domain[256] = L"";
-  DWORD size = 256;
-  ASSERT_TRUE(GetComputerNameExW(ComputerNameDnsDomain, domain, &size));
-  if (size > 0) GTEST_SKIP() << "the machine has a DNS domain; automatic detection would leave loopback";
+  if (!DetectionStaysOnLoopback())
+    GTEST_SKIP() << "the machine has a DNS domain; detection would leave loopback";
 
   const std::optional<TIEProxyConfig> config = ReadDesktopProxySettings();
   ASSERT_TRUE(config);

@@ -129,27 +129,34 @@ TEST(Wpad, DetectionTriesParentDomainsInOrderAndTakesTheFirstScript) {
        {{"wpad.corp.example.com", kDirect}, {"wpad.example.com", kTwoProxies}},
        "",
        {"wpad.b.corp.example.com", "wpad.corp.example.com"}},
-      {"none found",
+      {"none found: the configured script follows",
        {},
+       "configured:3128",
+       {"wpad.b.corp.example.com", "wpad.corp.example.com", "wpad.example.com", "127.0.0.1"}},
+      {"a broken script found decides",
+       {{"wpad.b.corp.example.com", "function FindProxyForURL(u, h) {"}},
        std::nullopt,
-       {"wpad.b.corp.example.com", "wpad.corp.example.com", "wpad.example.com"}},
+       {"wpad.b.corp.example.com"}},
   };
   for (const TCase& c : cases) {
     TScriptServer server;
     for (const auto& [host, script] : c.scripts) server.Answer(host + "/wpad.dat", {200, script, ""});
+    server.Answer("127.0.0.1/configured.pac",
+                  {200, "function FindProxyForURL(u, h) { return 'PROXY configured:3128'; }", ""});
     std::vector<std::string> asked;
     TScriptDiscoverySeams seams;
     seams.HostDomain = [] { return std::string("b.corp.example.com"); };
     seams.ScriptHosts = server.Mapper(&asked);
     TIEProxyConfig config;
     config.AutoDetect = true;
-    config.AutoConfigUrl = server.Url("/configured.pac");  // ignored while detecting
+    config.AutoConfigUrl = server.Url("/configured.pac");  // asked only when detection finds no script
 
     const auto result = DiscoverProxyForUrl("http://downloads.example.invalid/x.exe", config, seams);
 
     EXPECT_EQ(asked, c.asked) << c.name;
     std::vector<std::string> requested;
-    for (const std::string& host : c.asked) requested.push_back(host + "/wpad.dat");
+    for (const std::string& host : c.asked)
+      requested.push_back(host + (host == "127.0.0.1" ? "/configured.pac" : "/wpad.dat"));
     EXPECT_EQ(server.Requests(), requested) << c.name;
     ASSERT_EQ(result.has_value(), c.proxy.has_value()) << c.name;
     if (!result) continue;

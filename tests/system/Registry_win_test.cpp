@@ -73,19 +73,33 @@ class RegistryWin : public ::testing::Test {
 TEST_F(RegistryWin, ReadsStringsAndFallsBackToTheDefault) {
   Add("HKLM", key_, {"/v", "C:\\Tools\\Orvane Support.exe", "/d", "D:\\Conf"});
   Add("HKLM", key_, {"/v", "Gr\xC3\xBC\xC3\x9F Gott", "/d", "Wert \xE2\x82\xAC"});
-  Add("HKLM", key_, {"/v", "expandable", "/t", "REG_EXPAND_SZ", "/d", "%TEMP%\\x"});
+  Add("HKLM", key_, {"/v", "expandable", "/t", "REG_EXPAND_SZ", "/d", "%ORVANE_REG_TEST%\\x"});
+  Add("HKLM", key_, {"/v", "unknown", "/t", "REG_EXPAND_SZ", "/d", "%ORVANE_REG_UNSET%\\x"});
+  Add("HKLM", key_, {"/v", "literal", "/d", "%ORVANE_REG_TEST%\\x"});
   Add("HKLM", key_, {"/v", "number", "/t", "REG_DWORD", "/d", "1"});
   Add("HKLM", key_, {"/v", "empty", "/d", ""});
   Add("HKLM", key_, {"/ve", "/d", "unnamed"});
   Add("HKLM", key_ + "\\Inner", {"/v", "n", "/d", "inner"});
   Add("HKCU", key_, {"/v", "user", "/d", "per user"});
+  // Set here, after reg.exe ran, so only this process's environment has it;
+  // longer than the stored text, so the expansion needs a larger buffer.
+  const std::string longFolder(300, 'a');
+  ASSERT_TRUE(SetEnvironmentVariableW(L"ORVANE_REG_TEST", Utf8ToWide("D:\\Gr\xC3\xBC\xC3\x9F"
+                                                                     "e\\" +
+                                                                     longFolder)
+                                                              .c_str()));
   const struct {
     std::string subkey, name, expected;
   } cases[] = {
       {key_, "C:\\Tools\\Orvane Support.exe", "D:\\Conf"},
       {key_, "c:\\tools\\orvane support.exe", "D:\\Conf"},  // the registry ignores case
       {key_, "Gr\xC3\xBC\xC3\x9F Gott", "Wert \xE2\x82\xAC"},
-      {key_, "expandable", "%TEMP%\\x"},  // read as stored, not expanded
+      {key_, "expandable",
+       "D:\\Gr\xC3\xBC\xC3\x9F"
+       "e\\" +
+           longFolder + "\\x"},
+      {key_, "unknown", "%ORVANE_REG_UNSET%\\x"},  // left as written, as the system does
+      {key_, "literal", "%ORVANE_REG_TEST%\\x"},   // a plain string is not expanded
       {key_, "number", "default"},
       {key_, "empty", "default"},
       {key_, "", "unnamed"},
