@@ -13,55 +13,30 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 
+#include "system/CheckedFile.h"
 #include "system/FileDescriptor.h"
 #include "system/OSError.h"
 #include "system/SHA256.h"
 
 namespace orvane {
 
-namespace {
-
-// Large enough that the per-read system call cost vanishes next to hashing,
-// small enough that a block copied in by read() is still in the core's cache
-// when the hash reads it (larger blocks measured slower).
-constexpr std::size_t kBlockSize = std::size_t{1} << 20;
-
-bool SameContentState(const struct stat& a, const struct stat& b) {
-  return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
-         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ino == b.st_ino && a.st_dev == b.st_dev;
-}
-
-}  // namespace
-
 void ReadFileBlocksForHashing(const std::string& fileName, const FileBlockSink& sink) {
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) RaiseOSError(errno, fileName);
   const FileDescriptor file(fd);
 
-  struct stat before {};
-  if (::fstat(fd, &before) != 0) RaiseOSError(errno, fileName);
-  if (S_ISDIR(before.st_mode)) RaiseOSError(EISDIR, fileName);
-  if (!S_ISREG(before.st_mode)) RaiseOSError(EINVAL, fileName + ": not a regular file");
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) RaiseOSError(errno, fileName);
+  if (S_ISDIR(info.st_mode)) RaiseOSError(EISDIR, fileName);
+  if (!S_ISREG(info.st_mode)) RaiseOSError(EINVAL, fileName + ": not a regular file");
 
   // Only a hint; hashing works the same when the kernel ignores it.
   (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-  const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(kBlockSize);
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer.get(), kBlockSize);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      RaiseOSError(errno, fileName);
-    }
-    if (n == 0) break;
-    sink(buffer.get(), static_cast<std::size_t>(n));
-  }
-
-  struct stat after {};
-  if (::fstat(fd, &after) != 0) RaiseOSError(errno, fileName);
-  if (!SameContentState(before, after)) RaiseOSError(EBUSY, fileName + ": changed while being read");
+  // The checked file's reader: it compares size and modification time
+  // before and after.
+  ReadCheckedFileBlocks(fd, fileName, sink);
 }
 
 }  // namespace orvane

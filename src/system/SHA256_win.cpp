@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "system/CheckedFile.h"
 #include "system/OSError.h"
 #include "system/OSFunctions_win.h"
 #include "system/SHA256.h"
@@ -15,8 +16,6 @@
 namespace orvane {
 
 namespace {
-
-constexpr DWORD kBlockSize = DWORD{1} << 20;
 
 struct HandleCloser {
   void operator()(HANDLE h) const { CloseHandle(h); }
@@ -35,13 +34,7 @@ void ReadFileBlocksForHashing(const std::string& fileName, const FileBlockSink& 
   if (h == INVALID_HANDLE_VALUE) RaiseLastOSError(fileName);
   const std::unique_ptr<void, HandleCloser> file(h);
 
-  const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(kBlockSize);
-  for (;;) {
-    DWORD n = 0;
-    if (!ReadFile(h, buffer.get(), kBlockSize, &n, nullptr)) RaiseLastOSError(fileName);
-    if (n == 0) break;
-    sink(buffer.get(), n);
-  }
+  ReadCheckedFileBlocks(reinterpret_cast<std::intptr_t>(h), fileName, sink);
 }
 
 }  // namespace orvane
