@@ -2,6 +2,8 @@
 
 #include <wx/app.h>
 #include <wx/bmpbndl.h>
+#include <wx/icon.h>
+#include <wx/iconbndl.h>
 #include <wx/image.h>
 #include <wx/msgdlg.h>
 #include <wx/mstream.h>
@@ -70,6 +72,7 @@ class TOrvaneApp : public wxApp {
     fUnitsStarted = true;
     StartProgramUnits(&MakeWxLogTimer);
     auto* frame = new TMainFrame();
+    frame->SetIcons(ProgramIcons());
     frame->Show();
     return true;
   }
@@ -86,6 +89,24 @@ class TOrvaneApp : public wxApp {
 };
 
 }  // namespace
+
+wxIconBundle ProgramIcons() {
+#ifdef __WXMSW__
+  // The exe's own icon group, so that title bar, taskbar and Alt+Tab show
+  // the same picture as Explorer, each in the size it asks for.
+  return wxIconBundle("AAAA", nullptr);
+#else
+  wxIconBundle icons;
+  const std::string svg(kLogoSvg);
+  const wxBitmapBundle logo = wxBitmapBundle::FromSVG(svg.c_str(), wxSize(64, 64));
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    wxIcon icon;
+    icon.CopyFromBitmap(logo.GetBitmap(wxSize(size, size)));
+    if (icon.IsOk()) icons.AddIcon(icon);
+  }
+  return icons;
+#endif
+}
 
 std::string RenderLogoPng() {
 #if wxUSE_LIBPNG

@@ -4,7 +4,13 @@
 
 #include <string>
 
+class wxIconBundle;
+
 namespace orvane {
+
+// The program's icon for its windows: the exe's icon resource on Windows,
+// the logo drawn in the sizes desktops ask for elsewhere.
+wxIconBundle ProgramIcons();
 
 // The logo as a 256 x 256 PNG picture, for the desktop entries of the
 // shortcut button; empty when it cannot be drawn or the toolkit writes no

@@ -2,6 +2,7 @@
 
 #include <wx/app.h>
 #include <wx/bmpbndl.h>
+#include <wx/display.h>
 #include <wx/sizer.h>
 #include <wx/utils.h>
 #include <wx/weakref.h>
@@ -51,8 +52,13 @@ class TWxHelpView : public IHelpView {
   void SetCaption(const std::string& caption) override {
     if (FDialog) FDialog->SetTitle(Utf8(caption));
   }
+  // The size is given for a screen at 100 %: it grows with the screen's
+  // scaling as the fonts do, and stays within the screen's work area.
   void SetOuterSize(int width, int height) override {
-    if (FDialog) FDialog->SetSize(width, height);
+    if (!FDialog) return;
+    wxSize size = FDialog->FromDIP(wxSize(width, height));
+    size.DecTo(wxDisplay(FDialog.get()).GetClientArea().GetSize());
+    FDialog->SetSize(size);
   }
   void ShowMarkdownPanel(bool markdown) override {
     if (FDialog) FDialog->ShowPanels(markdown);
@@ -102,13 +108,15 @@ wxBitmapBundle CheckMarkGlyph() {
 THelpDialog::THelpDialog(THelpForm& form)
     : wxDialog(nullptr, wxID_ANY, "HelpForm", wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
-      il(GlyphSize, GlyphSize, false, 1),
+      il(FromDIP(GlyphSize), FromDIP(GlyphSize), false, 1),
       FForm(&form) {
-  il.Add(CheckMarkGlyph().GetBitmap(wxSize(GlyphSize, GlyphSize)));
+  // Sizes below are for a screen at 100 % and grow with its scaling.
+  const int strip = FromDIP(StripHeight);
+  il.Add(CheckMarkGlyph().GetBitmap(FromDIP(wxSize(GlyphSize, GlyphSize))));
 
   pnl_data = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
-  pnl_controls = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxSize(-1, StripHeight), wxBORDER_NONE);
-  btnOk = new TSpeedButton(pnl_controls, wxID_ANY, "OK", wxDefaultPosition, wxSize(StripHeight, StripHeight));
+  pnl_controls = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxSize(-1, strip), wxBORDER_NONE);
+  btnOk = new TSpeedButton(pnl_controls, wxID_ANY, "OK", wxDefaultPosition, wxSize(strip, strip));
   pnl_rtext = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxBORDER_THEME);
   re_txt = new wxHtmlWindow(pnl_rtext, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxHW_SCROLLBAR_AUTO);
   wb1 = new wxHtmlWindow(pnl_data, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxHW_SCROLLBAR_AUTO);
@@ -129,13 +137,13 @@ THelpDialog::THelpDialog(THelpForm& form)
   sizer->Add(pnl_data, 1, wxEXPAND);
   sizer->Add(pnl_rtext, 1, wxEXPAND);
   sizer->Add(pnl_controls, 0, wxEXPAND);
-  pnl_controls->SetMinSize(wxSize(-1, StripHeight));
+  pnl_controls->SetMinSize(wxSize(-1, strip));
   SetSizer(sizer);
   ShowPanels(false);
   // Client area 661 x 549 by default. Set through the outer size: on GTK a
   // client size given to a fixed-size window also becomes its minimum, and
   // the caller's later, smaller size would not take.
-  SetSize(wxSize(661, 549) + (GetSize() - GetClientSize()));
+  SetSize(FromDIP(wxSize(661, 549)) + (GetSize() - GetClientSize()));
 
   // Links open in the desktop's browser rather than inside the help page.
   for (wxHtmlWindow* view : {wb1, re_txt})
