@@ -17,9 +17,11 @@ inline constexpr char kPasswordMask[] = "***";
 // is.
 std::string MaskUrlPassword(std::string_view url);
 
-// Every word of text that carries user information, masked as above. Words end
-// at blanks, line breaks, ";", ",", quotes, parentheses and angle brackets,
-// so whole trace lines and proxy lists can be passed in.
+// Every URL or proxy entry in text that carries user information, masked as
+// above, so whole trace lines, messages and proxy lists can be passed in.
+// A URL's user information runs from its "://" (or the start of its word;
+// words end at blanks and line breaks only) to its last "@", so a password
+// holding ";", ",", quotes, ":" or "@" is masked whole.
 std::string MaskPasswordsInText(std::string_view text);
 
 }  // namespace orvane
