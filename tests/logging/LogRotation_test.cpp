@@ -249,7 +249,8 @@ TEST_F(LogRotationTest, AFailedArchiveLeavesTheLogAndNoPartialArchive) {
 }
 
 // With all 999 names taken the file stays and keeps growing; one warning
-// says so, not one per second. A freed name is used at once.
+// says so, not one per second. A freed name is used at once, the last one
+// included.
 TEST_F(LogRotationTest, WarnsOnceWhenEveryNumberIsTaken) {
   for (int n = 1; n <= 999; ++n) WriteFileBytes(Rotated(n, ".log"), "");
   TLogging log(nullptr, "", Settings(false));
@@ -264,11 +265,11 @@ TEST_F(LogRotationTest, WarnsOnceWhenEveryNumberIsTaken) {
             "(Warnung      ): Log rotation stopped: log_debug_Tool_001.log to log_debug_Tool_999.log all "
             "exist in " +
                 PathText(dir.path()) + "; log_debug_Tool.log keeps growing");
-  fs::remove(Rotated(500, ".log"));
+  fs::remove(Rotated(999, ".log"));
   const std::string before = ReadFileBytes(file);
   Tick();
   EXPECT_FALSE(fs::exists(file));
-  EXPECT_EQ(ReadFileBytes(Rotated(500, ".log")), before);
+  EXPECT_EQ(ReadFileBytes(Rotated(999, ".log")), before);
 }
 
 // A size of 0 or below would rotate every second: the default of 2 MB holds.

@@ -137,6 +137,18 @@ TEST_F(DownloadFileTest, FailedDownloadsSayWhyAndLeaveTheOldFileUntouched) {
   hostile.Routes().Get("/tool.exe", [](const httplib::Request&, httplib::Response& res) {
     res.set_content("new tool", "application/octet-stream");
   });
+  // Exactly the limit of 64 KiB, once announced and once in chunks.
+  const std::string exact(64 << 10, 'x');
+  hostile.Routes().Get("/exact.exe", [&exact](const httplib::Request&, httplib::Response& res) {
+    res.set_content(exact, "application/octet-stream");
+  });
+  hostile.Routes().Get("/exact-chunked.exe", [&exact](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("application/octet-stream", [&exact](size_t, httplib::DataSink& sink) {
+      sink.write(exact.data(), exact.size());
+      sink.done();
+      return true;
+    });
+  });
   hostile.Start();
   RefusingPort refusing;
   THttpGetSettings settings = GetHttpGetSettings();
@@ -199,6 +211,16 @@ TEST_F(DownloadFileTest, FailedDownloadsSayWhyAndLeaveTheOldFileUntouched) {
     if (!c.bodyShown) {
       EXPECT_EQ(progressCalls, 0u);
     }
+  }
+
+  // A body of exactly the limit is not too large.
+  for (const char* path : {"/exact.exe", "/exact-chunked.exe"}) {
+    SCOPED_TRACE(path);
+    messages_.shown.clear();
+    EXPECT_EQ(DownloadFile(hostile.Url(path), (dir_ / "tool.exe").string(), false, "", messages_),
+              TDownloadResult::Done);
+    EXPECT_THAT(messages_.shown, ElementsAre());
+    EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), exact);
   }
 }
 
