@@ -98,6 +98,18 @@ TEST_F(CopyFilesTest, ReplacesOrRenamesAnExistingTarget) {
   EXPECT_EQ(DestNames(), (std::set<std::string>{"tool.exe", "tool (2).exe", "tool (3).exe"}));
 }
 
+// Copies are numbered up to "(9999)": the last number is used, and with it
+// taken too the copy fails and leaves nothing behind.
+TEST_F(CopyFilesTest, TheLastCopyNumberIsUsedBeforeGivingUp) {
+  const fs::path target = dir_ / "dest" / "tool.exe";
+  WriteFileBytes(target, "old program");
+  for (int n = 2; n <= 9998; ++n) WriteFileBytes(NumberedCopyName(target.string(), n), "");
+  ASSERT_TRUE(CopyFiles(source_.string(), target.string(), true));
+  EXPECT_EQ(ReadFileBytes(dir_ / "dest" / "tool (9999).exe"), "new program");
+  EXPECT_FALSE(CopyFiles(source_.string(), target.string(), true));
+  EXPECT_EQ(DestNames().size(), 9999u);
+}
+
 TEST_F(CopyFilesTest, Failures) {
   EXPECT_FALSE(CopyFiles((dir_ / "missing.exe").string(), (dir_ / "dest" / "x.exe").string(), false));
   EXPECT_FALSE(CopyFiles(source_.string(), "", false));
