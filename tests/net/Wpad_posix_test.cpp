@@ -181,6 +181,8 @@ TEST(Wpad, DetectionWithoutADomainLooksNowhere) {
 
 TEST(Wpad, ConfiguredScriptUrl) {
   const std::string big(kMaxProxyScriptSize + 1, ' ');
+  const std::string atLimit =
+      std::string(kMaxProxyScriptSize - std::string_view(kTwoProxies).size(), ' ') + kTwoProxies;
   struct TCase {
     const char* name;
     TScriptServer::TAnswer answer;
@@ -199,6 +201,7 @@ TEST(Wpad, ConfiguredScriptUrl) {
       {"redirected", {302, "", "/moved.pac"}, "proxy1:8080;proxy2:8080"},
       {"not found", {404, kTwoProxies, ""}, std::nullopt},
       {"empty", {200, "", ""}, std::nullopt},
+      {"exactly the size limit", {200, atLimit, ""}, "proxy1:8080;proxy2:8080"},
       {"too large", {200, big + kTwoProxies, ""}, std::nullopt},
       {"syntax error", {200, "function FindProxyForURL(u, h) {", ""}, std::nullopt},
       {"endless", {200, "function FindProxyForURL(u, h) { while (true) {} }", ""}, std::nullopt},
