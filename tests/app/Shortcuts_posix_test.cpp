@@ -118,6 +118,24 @@ TEST_F(ShortcutPosix, FirstClickInstallsTheCopyAndTwoValidEntriesThatStartIt) {
   EXPECT_EQ(lines, folder.string() + "\n" + copy.string() + "\n");
 }
 
+// "%" starts a field code in Exec= and nowhere else: a folder named "%f"
+// must reach the launcher as "%%f", or it is replaced by a file argument.
+TEST_F(ShortcutPosix, APercentSignInTheProgramsPathIsNoFieldCode) {
+  const fs::path percentData = home / "100% %f";
+  ScopedEnv percentHome{"XDG_DATA_HOME", percentData.string()};
+  ASSERT_EQ(Click(), test::kCreated);
+  const std::string entry = ReadFileBytes(desktop / "OrvaneSupport.desktop");
+  const std::string folderText = home.path().string() + "/100% %f/Orvane mbH/RemoteSupport/";
+  EXPECT_THAT(entry, testing::HasSubstr("\nExec=\"" + home.path().string() +
+                                        "/100%% %%f/Orvane mbH/RemoteSupport/OrvaneSupport\"\n"));
+  EXPECT_THAT(entry, testing::HasSubstr("\nPath=" + folderText + "\n"));
+  EXPECT_THAT(entry, testing::HasSubstr("\nIcon=" + folderText + "OrvaneSupport.png\n"));
+  EXPECT_EQ(
+      std::system(("desktop-file-validate " + Shell((desktop / "OrvaneSupport.desktop").string())).c_str()),
+      0)
+      << entry;
+}
+
 TEST_F(ShortcutPosix, SecondClickReplacesTheCopyAndRewritesTheEntries) {
   ASSERT_EQ(Click(), test::kCreated);
   WriteFileBytes(desktop / "OrvaneSupport.desktop", "stale");
@@ -131,7 +149,8 @@ TEST_F(ShortcutPosix, SecondClickReplacesTheCopyAndRewritesTheEntries) {
   EXPECT_TRUE(IsExecutable(folder / "orvane-pac-eval"));
   EXPECT_EQ(ReadFileBytes(desktop / "OrvaneSupport.desktop"), ReadFileBytes(menu / "OrvaneSupport.desktop"));
   EXPECT_EQ(Names(desktop), std::vector<std::string>{"OrvaneSupport.desktop"});
-  EXPECT_EQ(Names(folder), (std::vector<std::string>{"OrvaneSupport", "OrvaneSupport.png", "orvane-pac-eval"}));
+  EXPECT_EQ(Names(folder),
+            (std::vector<std::string>{"OrvaneSupport", "OrvaneSupport.png", "orvane-pac-eval"}));
 }
 
 TEST_F(ShortcutPosix, RunningFromTheCopyRewritesTheEntriesOnly) {
