@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # 100,000 debug lines into the log file (open, append, close per line) against
-# the same loop in plain C stdio. Best of three runs each, interleaved.
+# the same loop in plain C stdio. Five runs each, interleaved;
+# medians and the spread of the five ratios.
 set -euo pipefail
 lines=100000
-best_ours=
-best_ref=
-for run in 1 2 3; do
+ours_times=
+ref_times=
+for run in 1 2 3 4 5; do
   for who in ours ref; do
     dir=$BENCH_TMP/logger_${who}_$run
     mkdir -p "$dir"
@@ -24,13 +25,10 @@ for run in 1 2 3; do
       exit 1
     fi
     rm -rf "$dir"
-    if [ "$who" = ours ]; then
-      best_ours=$(awk -v a="$t" -v b="${best_ours:-$t}" 'BEGIN { print (a < b ? a : b) }')
-    else
-      best_ref=$(awk -v a="$t" -v b="${best_ref:-$t}" 'BEGIN { print (a < b ? a : b) }')
-    fi
+    if [ "$who" = ours ]; then ours_times="$ours_times $t"; else ref_times="$ref_times $t"; fi
   done
 done
-awk -v o="$best_ours" -v r="$best_ref" -v n="$lines" 'BEGIN {
-  printf "logger: %d lines ours=%.3fs ref=%.3fs ours_lines_per_s=%.0f ratio=%.2f\n", n, o, r, n / o, o / r
+read -r median_ours median_ref ratio spread < <(python3 bench/benchstats.py "$ours_times" "$ref_times")
+awk -v o="$median_ours" -v r="$median_ref" -v n="$lines" -v q="$ratio" -v s="$spread" 'BEGIN {
+  printf "logger: %d lines median of 5 ours=%.3fs ref=%.3fs ours_lines_per_s=%.0f spread=%s ratio=%s\n", n, o, r, n / o, s, q
 }'

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # 100,000 debug lines with the file output, rotation into zip archives at
 # 1 MB and syslog to a receiver on 127.0.0.1, against the stdio reference
-# plus one sendto per line. Best of three runs each, interleaved. No line may
+# plus one sendto per line. Five runs each, interleaved;
+# medians and the spread of the five ratios. No line may
 # be lost: the log file and the archives together hold every line once.
 set -euo pipefail
 lines=100000
-best_ours=
-best_ref=
-for run in 1 2 3; do
+ours_times=
+ref_times=
+for run in 1 2 3 4 5; do
   for who in ours ref; do
     dir=$BENCH_TMP/logger_syslog_${who}_$run
     mkdir -p "$dir"
@@ -27,14 +28,11 @@ for run in 1 2 3; do
       exit 1
     fi
     rm -rf "$dir"
-    if [ "$who" = ours ]; then
-      best_ours=$(awk -v a="$t" -v b="${best_ours:-$t}" 'BEGIN { print (a < b ? a : b) }')
-    else
-      best_ref=$(awk -v a="$t" -v b="${best_ref:-$t}" 'BEGIN { print (a < b ? a : b) }')
-    fi
+    if [ "$who" = ours ]; then ours_times="$ours_times $t"; else ref_times="$ref_times $t"; fi
   done
 done
-awk -v o="$best_ours" -v r="$best_ref" -v n="$lines" -v a="$ours_archives" -v ro="$ours_received" \
-  -v rr="$ref_received" 'BEGIN {
-  printf "logger+syslog+rotation: %d lines ours=%.3fs ref=%.3fs ours_lines_per_s=%.0f archives=%d lines_lost=0 received_last_run=%d/%d ratio=%.2f\n", n, o, r, n / o, a, ro, rr, o / r
+read -r median_ours median_ref ratio spread < <(python3 bench/benchstats.py "$ours_times" "$ref_times")
+awk -v o="$median_ours" -v r="$median_ref" -v n="$lines" -v a="$ours_archives" -v ro="$ours_received" \
+  -v rr="$ref_received" -v q="$ratio" -v s="$spread" 'BEGIN {
+  printf "logger+syslog+rotation: %d lines median of 5 ours=%.3fs ref=%.3fs ours_lines_per_s=%.0f archives=%d lines_lost=0 received_last_run=%d/%d spread=%s ratio=%s\n", n, o, r, n / o, a, ro, rr, s, q
 }'

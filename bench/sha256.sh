@@ -21,6 +21,8 @@ fi
 
 python3 - "$BENCH_BIN/bench_sha256" "$file" <<'PY'
 import os, statistics, subprocess, sys, time
+sys.path.insert(0, "bench")
+from benchstats import pair_ratios, spread
 
 ours_bin, path = sys.argv[1], sys.argv[2]
 commands = {"ours": [ours_bin, path], "openssl": ["openssl", "dgst", "-sha256", path]}
@@ -37,7 +39,10 @@ for _ in range(9):
                          + after.children_system - before.children_system)
 m = {k: statistics.median(v) for k, v in cpu.items()}
 w = {k: statistics.median(v) for k, v in wall.items()}
-print(f"sha256 512MiB: wall ours={w['ours']:.2f}s openssl={w['openssl']:.2f}s, "
-      f"cpu ours={m['ours']:.2f}s openssl={m['openssl']:.2f}s cpu_ratio={m['ours'] / m['openssl']:.2f} "
-      f"ratio={w['ours'] / w['openssl']:.2f}")
+wall_ratios = pair_ratios(wall["ours"], wall["openssl"])
+cpu_ratios = pair_ratios(cpu["ours"], cpu["openssl"])
+print(f"sha256 512MiB: median of 9 wall ours={w['ours']:.2f}s openssl={w['openssl']:.2f}s, "
+      f"cpu ours={m['ours']:.2f}s openssl={m['openssl']:.2f}s "
+      f"cpu_ratio={statistics.median(cpu_ratios):.2f} (spread {spread(cpu_ratios)}) "
+      f"spread={spread(wall_ratios)} ratio={statistics.median(wall_ratios):.2f}")
 PY

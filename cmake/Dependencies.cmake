@@ -7,7 +7,8 @@
 #   orvane_zip, orvane_cmark       libzip and cmark-gfm with its extensions
 #   orvane_crypto                  SHA-256: OpenSSL's libcrypto / CNG (bcrypt)
 #   orvane_tls                     TLS for libcurl: OpenSSL / Schannel
-#   orvane_proxy_discovery         duktape, GIO and libpsl / WinHTTP
+#   orvane_proxy_discovery         GIO and libpsl / WinHTTP (duktape: only the
+#                                  PAC evaluator program, src/net/CMakeLists.txt)
 #   orvane_wx                      wxWidgets html, core, base
 find_package(Threads REQUIRED)
 find_package(CURL REQUIRED)
@@ -51,7 +52,7 @@ else()
   pkg_check_modules(DUKTAPE REQUIRED IMPORTED_TARGET duktape)
   pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
   pkg_check_modules(LIBPSL REQUIRED IMPORTED_TARGET libpsl)
-  target_link_libraries(orvane_proxy_discovery INTERFACE PkgConfig::DUKTAPE PkgConfig::GIO PkgConfig::LIBPSL)
+  target_link_libraries(orvane_proxy_discovery INTERFACE PkgConfig::GIO PkgConfig::LIBPSL)
   # The PAC evaluator's sandbox (src/net/paceval), not the program's.
   pkg_check_modules(LIBSECCOMP REQUIRED IMPORTED_TARGET libseccomp)
 endif()

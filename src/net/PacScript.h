@@ -55,12 +55,16 @@ struct TPacOutcome {
 TPacOutcome EvaluatePacScript(const std::string& script, const std::string& url, const std::string& host,
                               const TPacEnvironment& env, const TPacLimits& limits = {});
 
-// The engine itself, in the calling process and without a time limit; a
-// fatal engine error ends the process when exitOnFatal is set (otherwise it
-// aborts). The evaluator program calls this.
-TPacOutcome RunPacScriptInThisProcess(const std::string& script, const std::string& url,
-                                      const std::string& host, const TPacEnvironment& env,
-                                      std::size_t memoryLimit, bool exitOnFatal);
+// A script engine: runs script and calls FindProxyForURL(url, host) in the
+// calling process, without a time limit, its heap capped at memoryLimit; a
+// fatal engine error ends the process when exitOnFatal is set. The evaluator
+// program passes its engine (paceval/PacEngine.h) to RunPacEvaluator, so
+// that the program, which only starts evaluators, carries none.
+// The evaluator's exit code after a fatal engine error.
+inline constexpr int kPacExitFatalEngineError = 3;
+
+using TPacEngine = TPacOutcome (*)(const std::string& script, const std::string& url, const std::string& host,
+                                   const TPacEnvironment& env, std::size_t memoryLimit, bool exitOnFatal);
 
 // The evaluator program: kPacEvaluatorName in the folder of the running
 // executable (/proc/self/exe). The build puts it beside the program and
@@ -75,13 +79,13 @@ std::string PacEvaluatorPath();
 using TPacConfine = std::function<std::string(std::size_t memoryLimit, const std::vector<int>& channels)>;
 
 // The evaluator program's work: reads one evaluation request from the socket
-// fd, confines itself, runs the script (asking back over fd for the
+// fd, confines itself, runs the script with engine (asking back over fd for the
 // environment calls the caller supplied, and a resolver process of its own,
 // split off before the confinement, for name lookups and the own address)
 // and writes the outcome. A script never runs when confine fails. Returns
 // the program's exit code; the program then ends with _exit, as a confined
 // process cannot run exit handlers.
-int RunPacEvaluator(int fd, const TPacConfine& confine);
+int RunPacEvaluator(int fd, const TPacConfine& confine, TPacEngine engine);
 
 // Maps a FindProxyForURL answer ("PROXY a:1; HTTPS b:2; DIRECT") to the
 // auto-proxy result. Entries are read in order: PROXY/HTTP entries give

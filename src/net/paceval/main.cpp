@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include "net/PacScript.h"
+#include "net/paceval/PacEngine.h"
 #include "net/paceval/PacSandbox.h"
 
 // _exit, not return: the sandbox refuses what exit handlers would do (the
 // leak check of sanitizer builds stops the process's threads with ptrace).
-int main() { _exit(orvane::RunPacEvaluator(STDIN_FILENO, orvane::EnterPacSandbox)); }
+int main() {
+  _exit(orvane::RunPacEvaluator(STDIN_FILENO, orvane::EnterPacSandbox, orvane::RunPacScriptInThisProcess));
+}
