@@ -543,7 +543,9 @@ std::string ProxySignInCause(const Transfer& t, const ProxySettings& proxy) {
         return "It offers " + JoinSchemes(offered) +
                " sign-in; signing in with the current logon needs Negotiate or NTLM." + typeInstead;
       }
-      return (t.sentProxySignIn.empty() ? LogonSignInUnavailable(JoinSchemes(logonSchemes))
+      // libcurl tries Negotiate first when both are offered; a Negotiate
+      // that cannot start does not fall back to NTLM.
+      return (t.sentProxySignIn.empty() ? LogonSignInUnavailable(logonSchemes.front())
                                         : LogonSignInRefused(t.sentProxySignIn)) +
              typeInstead;
     case ProxySignIn::Typed:

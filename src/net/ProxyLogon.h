@@ -15,8 +15,8 @@ namespace orvane {
 // scheme ("Negotiate" or "NTLM").
 std::string LogonSignInRefused(const std::string& scheme);
 
-// The proxy offered these schemes ("Negotiate and NTLM"), but no sign-in
-// could be made from the logon, so none was sent.
-std::string LogonSignInUnavailable(const std::string& schemes);
+// The proxy offered this scheme, but no sign-in could be made from the
+// logon, so none was sent.
+std::string LogonSignInUnavailable(const std::string& scheme);
 
 }  // namespace orvane

@@ -9,8 +9,10 @@ std::string LogonSignInRefused(const std::string& scheme) {
          " sign-in, which is anonymous here: this system has no Windows logon to sign in with.";
 }
 
-std::string LogonSignInUnavailable(const std::string& schemes) {
-  return "No Kerberos ticket could be used for " + schemes + " sign-in (kinit gets one).";
+std::string LogonSignInUnavailable(const std::string& scheme) {
+  if (scheme == "Negotiate")
+    return "No Kerberos ticket could be used for Negotiate sign-in (kinit gets one).";
+  return "No " + scheme + " sign-in could be made on this system.";
 }
 
 }  // namespace orvane

@@ -1,6 +1,8 @@
 #include "support/SquidProxy.h"
 
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 namespace orvane::test {
 
@@ -19,6 +21,17 @@ std::vector<SquidProxy::Request> SquidProxy::Requests() const {
       // with status 000.
       if (!request.result.ends_with("/000")) requests.push_back(request);
     }
+  }
+  return requests;
+}
+
+std::vector<SquidProxy::Request> SquidProxy::RequestsOnceThrough() const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  std::vector<Request> requests = Requests();
+  while ((requests.empty() || requests.back().result.starts_with("TCP_DENIED/")) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    requests = Requests();
   }
   return requests;
 }

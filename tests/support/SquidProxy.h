@@ -39,6 +39,10 @@ class SquidProxy {
   };
   // The requests the proxy logged while this object existed.
   std::vector<Request> Requests() const;
+  // The same once the latest of them is one the proxy let through: squid
+  // logs a request when it ends, which can be a moment after the client has
+  // its answer. Gives up after a few seconds.
+  std::vector<Request> RequestsOnceThrough() const;
 
  private:
   std::string Log() const;  // the access log's lines since the object was made
