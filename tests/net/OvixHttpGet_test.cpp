@@ -395,17 +395,23 @@ TEST_F(HttpGetTest, CurrentLogonSignsInToAnNtlmProxy) {
   SquidProxy proxy;
   const std::string at = "127.0.0.1:" + std::to_string(proxy.Port());
 
+  const auto typed = [&] {
+    OvixHttpProxy = "127.0.0.1";
+    OvixHttpProxyPort = std::to_string(proxy.Port());
+  };
+  // https goes through the proxy's CONNECT tunnel, which is signed in to the
+  // same way; the loopback server speaks plain http, so the TLS handshake
+  // after the tunnel fails, and only the proxy's log tells the sign-in.
+  const std::string tunnelled = "https://127.0.0.1:" + std::to_string(server.Port()) + "/file";
   struct Case {
     const char* name;
     std::function<void()> arrange;
+    std::string url;
   };
   for (const Case& c : {
-           Case{"typed proxy without a user name",
-                [&] {
-                  OvixHttpProxy = "127.0.0.1";
-                  OvixHttpProxyPort = std::to_string(proxy.Port());
-                }},
-           Case{"discovered proxy", [&] { DiscoverProxy(at); }},
+           Case{"typed proxy without a user name", typed, server.Url("/file")},
+           Case{"discovered proxy", [&] { DiscoverProxy(at); }, server.Url("/file")},
+           Case{"typed proxy, tunnel", typed, tunnelled},
        }) {
     SCOPED_TRACE(c.name);
     ClearOvixHttpProxy();
@@ -413,12 +419,17 @@ TEST_F(HttpGetTest, CurrentLogonSignsInToAnNtlmProxy) {
     c.arrange();
     const size_t before = proxy.Requests().size();
     std::string body;
-    OvixHTTPResponse response = Get(server.Url("/file"), body);
-    EXPECT_EQ(response.ResponseCode, 200) << response.ResponseText;
-    EXPECT_EQ(body, "signed in");
-    EXPECT_EQ(response.ProxyPort, std::to_string(proxy.Port()));
-    EXPECT_EQ(response.ProxyUserName, "");
+    OvixHTTPResponse response = Get(c.url, body);
     EXPECT_TRUE(Traced(" OvixHttpProxySignIn: Negotiate or NTLM with the current logon, when asked"));
+    if (c.url == tunnelled) {
+      EXPECT_THAT(response.ResponseText, StartsWith("Error: "));
+      EXPECT_NE(response.ResponseCode, 407);
+    } else {
+      EXPECT_EQ(response.ResponseCode, 200) << response.ResponseText;
+      EXPECT_EQ(body, "signed in");
+      EXPECT_EQ(response.ProxyPort, std::to_string(proxy.Port()));
+      EXPECT_EQ(response.ProxyUserName, "");
+    }
     // squid logs the refused steps of the handshake (how many depends on
     // the client), then the request that went through as the signed-in user.
     const std::vector<SquidProxy::Request> requests = proxy.RequestsOnceThrough();
@@ -428,10 +439,9 @@ TEST_F(HttpGetTest, CurrentLogonSignsInToAnNtlmProxy) {
       EXPECT_EQ(requests[i].user, "-");
     }
     EXPECT_THAT(requests.back().result, testing::EndsWith("/200"));
-    EXPECT_EQ(requests.back().url, server.Url("/file"));
+    EXPECT_EQ(requests.back().url, c.url == tunnelled ? "127.0.0.1:" + std::to_string(server.Port()) : c.url);
     EXPECT_NE(requests.back().user, "-");
   }
-  EXPECT_EQ(server.RequestCount(), 2u);
 }
 
 TEST_F(HttpGetTest, RemainingProxy407NamesItsCause) {
