@@ -15,10 +15,12 @@
 #include <stdexcept>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "OrvaneBuildConfig.h"
 #include "net/OvixDbg.h"
 #include "net/OvixOpenSSL.h"
+#include "net/ProxyLogon.h"
 #include "system/OSFunctions.h"
 #include "system/Utf8.h"
 
@@ -108,13 +110,27 @@ class RequestError : public std::runtime_error {
   std::string type_;
 };
 
+// How the request signs in to its proxy when the proxy asks (407).
+enum class ProxySignIn {
+  // Negotiate or NTLM with the current user's logon: no user name was typed
+  // and the proxy address carries none. Company proxies commonly accept only
+  // these.
+  Logon,
+  // Basic with the typed user name and password, sent with the first
+  // request.
+  Typed,
+  // Whatever method the proxy offers, with the user name and password of a
+  // discovered proxy address.
+  FromUrl,
+};
+
 // The proxy parameters of one request.
 struct ProxySettings {
   std::string server;
   int port = 0;  // 0: none given
   std::string user;
   std::string password;
-  bool preemptiveBasic = false;
+  ProxySignIn signIn = ProxySignIn::Logon;
   bool https = false;
 };
 
@@ -177,7 +193,7 @@ void ApplyManualProxy(const THttpGetRequest& request, ProxySettings& proxy) {
   if (!request.ProxyUser.empty()) {
     proxy.user = request.ProxyUser;
     if (!request.ProxyPassword.empty()) proxy.password = request.ProxyPassword;
-    proxy.preemptiveBasic = true;
+    proxy.signIn = ProxySignIn::Typed;
   }
 }
 
@@ -225,6 +241,7 @@ void ApplyDiscoveredProxy(const std::string& list, ProxySettings& proxy) {
     }
     proxy.user = UrlPart(url.get(), CURLUPART_USER);
     proxy.password = UrlPart(url.get(), CURLUPART_PASSWORD);
+    proxy.signIn = proxy.user.empty() ? ProxySignIn::Logon : ProxySignIn::FromUrl;
   } catch (const std::exception& e) {
     OvixDbg(std::string("Create URI error: ") + e.what());
   }
@@ -278,6 +295,11 @@ struct Transfer {
   EarlyStop stop = EarlyStop::None;
   std::exception_ptr sinkError;
   std::exception_ptr callbackError;
+  // Sign-in methods the current answer's Proxy-Authenticate headers name,
+  // and the method of the latest request's Proxy-Authorization header (empty
+  // when it carried none): what a remaining 407 is explained with.
+  std::vector<std::string> proxySchemes;
+  std::string sentProxySignIn;
 };
 
 std::string_view Trimmed(std::string_view text) {
@@ -287,6 +309,53 @@ std::string_view Trimmed(std::string_view text) {
     text.remove_suffix(1);
   }
   return text;
+}
+
+bool SameScheme(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && StartsWithNoCase(a, b);
+}
+
+// An authentication scheme name as the HTTP grammar allows it (a token), of
+// a sensible length: anything else from the proxy is not repeated to the
+// user.
+bool IsSchemeName(std::string_view name) {
+  constexpr std::string_view kTokenMarks = "!#$%&'*+-.^_`|~";
+  return !name.empty() && name.size() <= 32 && std::all_of(name.begin(), name.end(), [&](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || kTokenMarks.find(c) != std::string_view::npos;
+  });
+}
+
+// The first word of a header value: the scheme of a challenge or of a
+// credential.
+std::string_view FirstWord(std::string_view value) {
+  value = Trimmed(value);
+  return value.substr(0, std::min(value.find_first_of(" \t"), value.size()));
+}
+
+// Adds the schemes one Proxy-Authenticate value names. A value may hold
+// several challenges separated by commas; each starts with its scheme,
+// followed by a token or by name=value parameters, whose quoted strings may
+// hold commas themselves.
+void AddProxySchemes(std::string_view value, std::vector<std::string>& schemes) {
+  constexpr size_t kMaxSchemes = 8;
+  bool quoted = false;
+  size_t start = 0;
+  for (size_t i = 0; i <= value.size(); ++i) {
+    if (i < value.size() && quoted && value[i] == '\\') {
+      ++i;
+      continue;
+    }
+    if (i < value.size() && value[i] == '"') quoted = !quoted;
+    if (i < value.size() && (quoted || value[i] != ',')) continue;
+    const std::string_view scheme = FirstWord(value.substr(start, i - start));
+    start = i + 1;
+    // A parameter of the challenge before ("realm=...") is no scheme.
+    if (!IsSchemeName(scheme) || schemes.size() >= kMaxSchemes) continue;
+    if (std::none_of(schemes.begin(), schemes.end(),
+                     [&](const std::string& known) { return SameScheme(known, scheme); })) {
+      schemes.emplace_back(scheme);
+    }
+  }
 }
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
@@ -306,6 +375,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
     t->announced.reset();
     t->contentType.clear();
+    t->proxySchemes.clear();
     t->headersDone = false;
     t->toSink = false;
     t->bodyBytes = 0;
@@ -325,6 +395,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
   } else if (StartsWithNoCase(line, "content-type:")) {
     t->contentType = Trimmed(line.substr(std::strlen("content-type:")));
+  } else if (StartsWithNoCase(line, "proxy-authenticate:")) {
+    AddProxySchemes(line.substr(std::strlen("proxy-authenticate:")), t->proxySchemes);
   } else if (line.empty()) {
     t->headersDone = true;
     if (t->status < 200 || t->status > 299) return length;
@@ -337,6 +409,24 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
   }
   return length;
+}
+
+// libcurl's verbose output, of which only the request headers are read:
+// whether a request to the proxy carried a sign-in, and of which scheme.
+int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+  if (type != CURLINFO_HEADER_OUT) return 0;
+  auto* t = static_cast<Transfer*>(user);
+  t->sentProxySignIn.clear();
+  std::string_view head(data, size);
+  while (!head.empty()) {
+    const size_t end = std::min(head.find('\n'), head.size());
+    const std::string_view line = head.substr(0, end);
+    head.remove_prefix(std::min(end + 1, head.size()));
+    if (!StartsWithNoCase(line, "proxy-authorization:")) continue;
+    const std::string_view scheme = FirstWord(line.substr(std::strlen("proxy-authorization:")));
+    t->sentProxySignIn = IsSchemeName(scheme) ? std::string(scheme) : "unknown";
+  }
+  return 0;
 }
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -419,12 +509,73 @@ std::string StatusWords(long status, const std::string& statusLine) {
   return words;
 }
 
-std::string HttpStatusCause(long status, const std::string& statusLine, bool fromProxy) {
+// "Digest", "Digest and Bearer", "Negotiate, NTLM and Basic".
+std::string JoinSchemes(const std::vector<std::string>& schemes) {
+  std::string text;
+  for (size_t i = 0; i < schemes.size(); ++i) {
+    if (i > 0) text += i + 1 == schemes.size() ? " and " : ", ";
+    text += schemes[i];
+  }
+  return text;
+}
+
+// What follows "The proxy asks for a user name and password" when a 407
+// remains: which sign-in the proxy offered, and what became of ours.
+std::string ProxySignInCause(const Transfer& t, const ProxySettings& proxy) {
+  const std::vector<std::string>& offered = t.proxySchemes;
+  if (offered.empty()) return "It names no sign-in method.";
+  const auto offers = [&](std::string_view scheme) {
+    return std::any_of(offered.begin(), offered.end(),
+                       [&](const std::string& name) { return SameScheme(name, scheme); });
+  };
+  std::vector<std::string> logonSchemes;
+  for (const char* scheme : {"Negotiate", "NTLM"}) {
+    if (offers(scheme)) logonSchemes.emplace_back(scheme);
+  }
+  const std::string typeInstead =
+      offers("Basic")
+          ? " A user name and password typed in the proxy entry (User:Password@proxy:port) can sign in "
+            "with Basic instead."
+          : "";
+  switch (proxy.signIn) {
+    case ProxySignIn::Logon:
+      if (logonSchemes.empty()) {
+        return "It offers " + JoinSchemes(offered) +
+               " sign-in; signing in with the current logon needs Negotiate or NTLM." + typeInstead;
+      }
+      // libcurl tries Negotiate first when both are offered; a Negotiate
+      // that cannot start does not fall back to NTLM.
+      return (t.sentProxySignIn.empty() ? LogonSignInUnavailable(logonSchemes.front())
+                                        : LogonSignInRefused(t.sentProxySignIn)) +
+             typeInstead;
+    case ProxySignIn::Typed:
+      if (!offers("Basic")) {
+        return "It offers " + JoinSchemes(offered) +
+               " sign-in, and a typed user name and password sign in with Basic only" +
+               (logonSchemes.empty() ? std::string(".")
+                                     : "; without them in the proxy entry the current logon signs in with " +
+                                           JoinSchemes(logonSchemes) + ".");
+      }
+      return "It refused the user name and password typed in the proxy entry.";
+    case ProxySignIn::FromUrl:
+      if (t.sentProxySignIn.empty()) {
+        return "It offers " + JoinSchemes(offered) + " sign-in, which this program cannot use.";
+      }
+      return "It refused the user name and password in the proxy address that the automatic proxy "
+             "configuration gave.";
+  }
+  return {};
+}
+
+std::string HttpStatusCause(long status, const Transfer& t, const ProxySettings& proxy, bool fromProxy) {
   if (status == 407) {
-    return "The proxy asks for a user name and password (" + StatusWords(status, statusLine) + ").";
+    std::string cause =
+        "The proxy asks for a user name and password (" + StatusWords(status, t.statusLine) + ").";
+    if (!proxy.server.empty()) cause += " " + ProxySignInCause(t, proxy);
+    return cause;
   }
   return std::string(fromProxy ? "The proxy" : "The server") + " answered " +
-         StatusWords(status, statusLine) + ".";
+         StatusWords(status, t.statusLine) + ".";
 }
 
 // Host and port the failing connection went to: the proxy when there is
@@ -480,7 +631,7 @@ RequestFailure ClassifyCurlFailure(CURL* curl, CURLcode rc, const char* detailBu
   if (connectCode >= 300) {
     // The proxy refused the CONNECT tunnel; that answer is the HTTP error.
     return {"EHTTPProtocolException", t.statusLine.empty() ? detail : t.statusLine,
-            static_cast<std::int32_t>(connectCode), HttpStatusCause(connectCode, t.statusLine, true)};
+            static_cast<std::int32_t>(connectCode), HttpStatusCause(connectCode, t, proxy, true)};
   }
   const bool answered = !t.statusLine.empty();
   if (rc == CURLE_COULDNT_CONNECT || rc == CURLE_RECV_ERROR || rc == CURLE_SEND_ERROR) {
@@ -620,13 +771,29 @@ void ConfigureHandle(CURL* curl, const std::string& url, const ProxySettings& pr
     Set(curl, CURLOPT_PROXY, host.c_str());
     Set(curl, CURLOPT_PROXYPORT, static_cast<long>(proxy.port));
     Set(curl, CURLOPT_PROXYTYPE, static_cast<long>(proxy.https ? CURLPROXY_HTTPS : CURLPROXY_HTTP));
-    if (!proxy.user.empty()) {
-      Set(curl, CURLOPT_PROXYUSERNAME, proxy.user.c_str());
-      Set(curl, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
-      // Basic alone makes libcurl send the credentials with the first
-      // request instead of waiting for the proxy's 407.
-      Set(curl, CURLOPT_PROXYAUTH, proxy.preemptiveBasic ? CURLAUTH_BASIC : CURLAUTH_ANY);
+    switch (proxy.signIn) {
+      case ProxySignIn::Logon:
+        // An empty user name and password make libcurl sign in with the
+        // current logon: SSPI on Windows, GSS-API (a Kerberos ticket) and
+        // its own NTLM elsewhere. With two methods allowed nothing is sent
+        // before the proxy asks for one.
+        Set(curl, CURLOPT_PROXYUSERPWD, ":");
+        Set(curl, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
+        break;
+      case ProxySignIn::Typed:
+      case ProxySignIn::FromUrl:
+        Set(curl, CURLOPT_PROXYUSERNAME, proxy.user.c_str());
+        Set(curl, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
+        // Basic alone makes libcurl send the credentials with the first
+        // request instead of waiting for the proxy's 407.
+        Set(curl, CURLOPT_PROXYAUTH, proxy.signIn == ProxySignIn::Typed ? CURLAUTH_BASIC : CURLAUTH_ANY);
+        break;
     }
+    // Only the request headers of the verbose output are read (OnDebug):
+    // whether a sign-in went out decides the message of a remaining 407.
+    Set(curl, CURLOPT_DEBUGFUNCTION, &OnDebug);
+    Set(curl, CURLOPT_DEBUGDATA, &transfer);
+    Set(curl, CURLOPT_VERBOSE, 1L);
   }
 
   Set(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
@@ -743,13 +910,24 @@ std::optional<RequestFailure> Perform(const std::string& url, const ProxySetting
     return RequestFailure{
         "EHTTPProtocolException",
         transfer.statusLine.empty() ? "HTTP status " + std::to_string(transfer.status) : transfer.statusLine,
-        static_cast<std::int32_t>(transfer.status),
-        HttpStatusCause(transfer.status, transfer.statusLine, false)};
+        static_cast<std::int32_t>(transfer.status), HttpStatusCause(transfer.status, transfer, proxy, false)};
   }
   return std::nullopt;
 }
 
 std::string MaskPassword(const std::string& password) { return password.empty() ? "" : "********"; }
+
+std::string SignInWords(ProxySignIn signIn) {
+  switch (signIn) {
+    case ProxySignIn::Logon:
+      return "Negotiate or NTLM with the current logon, when asked";
+    case ProxySignIn::Typed:
+      return "Basic with the typed user name, with the first request";
+    case ProxySignIn::FromUrl:
+      return "any method with the user name of the proxy address, when asked";
+  }
+  return {};
+}
 
 // The buffer form's sink: the body in memory.
 class StringSink : public IHttpBodySink {
@@ -816,6 +994,7 @@ THttpGetOutcome HttpGet(const THttpGetRequest& request, IHttpBodySink& sink, Ovi
     OvixDbg(" OvixHttpProxyPort: " + std::to_string(proxy.port));
     OvixDbg(" OvixHttpProxyUser: " + proxy.user);
     OvixDbg(" OvixHttpProxyPassword: " + MaskPassword(proxy.password));
+    if (!proxy.server.empty()) OvixDbg(" OvixHttpProxySignIn: " + SignInWords(proxy.signIn));
     if (control.MayConnect && !control.MayConnect()) {
       transfer.stop = EarlyStop::Cancelled;
       failure = EarlyStopFailure(transfer);

@@ -135,7 +135,7 @@ struct THttpGetControl {
 // read out on the phone, and what the final answer was.
 struct THttpGetOutcome {
   bool Cancelled = false;
-  std::string Cause;        // one sentence; empty on success
+  std::string Cause;        // a sentence or a few; empty on success
   std::string ContentType;  // of the final answer, as sent
   std::exception_ptr SinkError;
 };

@@ -422,7 +422,11 @@ TEST_F(DownloadFileTest, ProxyAnswerDecidesTheDownload) {
   const std::string tunnelled = "https://127.0.0.1:" + std::to_string(server_.Port()) + "/tool.exe";
   const std::string asksCredentials =
       "Download Failed with Status Code: 407\r\nThe proxy asks for a user name and password (407 Proxy "
-      "Authentication Required).";
+      "Authentication Required). It offers Basic sign-in; signing in with the current logon needs Negotiate "
+      "or "
+      "NTLM. A user name and password typed in the proxy entry (User:Password@proxy:port) can sign in with "
+      "Basic "
+      "instead.";
   struct Case {
     const char* name;
     const TinyProxy& proxy;

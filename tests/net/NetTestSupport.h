@@ -75,6 +75,17 @@ inline OvixHTTPResponse Get(const std::string& url, std::string& body, const THt
   return response;
 }
 
+// The streaming form into memory, for the cause a failure is explained with.
+inline THttpGetOutcome GetWithCause(const std::string& url, std::string& body, OvixHTTPResponse& response) {
+  struct Sink : IHttpBodySink {
+    std::string& body;
+    explicit Sink(std::string& target) : body(target) {}
+    void Begin(std::int32_t, std::optional<std::uint64_t>) override { body.clear(); }
+    void Write(const char* data, std::size_t size) override { body.append(data, size); }
+  } sink(body);
+  return HttpGet(MakeHttpGetRequest(url), sink, response);
+}
+
 // Deterministic, non-repeating-looking content of the given size.
 inline std::string PatternBody(size_t size) {
   std::string body(size, '\0');

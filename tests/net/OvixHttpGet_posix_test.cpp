@@ -13,6 +13,7 @@
 #include "net/NetTestSupport.h"
 #include "net/OvixHttpGet.h"
 #include "net/OvixOpenSSL.h"
+#include "net/ProxyLogon.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TestSupport.h"
 #include "support/TinyProxy.h"
@@ -189,6 +190,34 @@ TEST_F(HttpGetTest, DiscoveredHttpsProxyIsSpokenToOverTls) {
   EXPECT_EQ(response.ResponseCode, 200) << response.ResponseText;
   EXPECT_EQ(body, "proxied http://origin.invalid/file");
   EXPECT_EQ(response.ProxyPort, std::to_string(proxy.Port()));
+}
+
+// Negotiate signs in with a Kerberos ticket through GSS-API. Without one
+// libcurl sends nothing (it does not fall back to NTLM), and the message says
+// so instead of claiming a refusal.
+TEST_F(HttpGetTest, NegotiateWithoutAKerberosTicketIsNamedAsTheCause) {
+  LoopbackHttpServer proxy;
+  proxy.Routes().Get(".*", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 407;
+    res.headers.emplace("Proxy-Authenticate", "Negotiate");
+    res.headers.emplace("Proxy-Authenticate", "NTLM");
+  });
+  proxy.Start();
+  TempDir dir;
+  ScopedEnv noTicket("KRB5CCNAME", "FILE:" + (dir / "no-ticket").string());
+  OvixHttpProxy = "127.0.0.1";
+  OvixHttpProxyPort = std::to_string(proxy.Port());
+
+  std::string body;
+  OvixHTTPResponse response;
+  const THttpGetOutcome outcome = GetWithCause("http://127.0.0.1:1/file", body, response);
+  EXPECT_EQ(response.ResponseCode, 407);
+  EXPECT_EQ(outcome.Cause,
+            "The proxy asks for a user name and password (407 Proxy Authentication Required). " +
+                LogonSignInUnavailable("Negotiate"));
+  for (const RecordedRequest& request : proxy.Requests()) {
+    EXPECT_EQ(request.Headers.count("Proxy-Authorization"), 0u);
+  }
 }
 
 }  // namespace

@@ -9,8 +9,10 @@
 
 #include "OrvaneBuildConfig.h"
 #include "net/NetTestSupport.h"
+#include "net/ProxyLogon.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/RefusingPort.h"
+#include "support/SquidProxy.h"
 #include "support/TestSupport.h"
 #include "support/TinyProxy.h"
 #include "system/OSFunctions.h"
@@ -20,6 +22,13 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
+
+// Whether the request carried a Proxy-Authorization header, and its scheme.
+std::string SignInSent(const RecordedRequest& request) {
+  const auto header = request.Headers.find("Proxy-Authorization");
+  if (header == request.Headers.end()) return "";
+  return header->second.substr(0, header->second.find(' '));
+}
 
 // Serves body from memory in slices, with a Content-Length.
 void ServeBody(httplib::Server& routes, const std::string& path, const std::string& body) {
@@ -367,6 +376,157 @@ TEST(ResponseCodeFromText, TakesTheDigitsTwoCharactersAfterTheFirstHash) {
         std::pair{"# abc", kResponseCodeUnknown}, std::pair{"ends with #", kResponseCodeUnknown},
         std::pair{"# 99999999999", kResponseCodeUnknown}, std::pair{"no number", kResponseCodeUnknown}}) {
     EXPECT_EQ(ResponseCodeFromText(text), code) << text;
+  }
+}
+
+}  // namespace
+}  // namespace orvane::test
+
+namespace orvane::test {
+namespace {
+
+TEST_F(HttpGetTest, CurrentLogonSignsInToAnNtlmProxy) {
+  if (auto reason = SquidProxy::Unavailable()) GTEST_SKIP() << *reason;
+  LoopbackHttpServer server;
+  server.Routes().Get("/file", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("signed in", "text/plain");
+  });
+  server.Start();
+  SquidProxy proxy;
+  const std::string at = "127.0.0.1:" + std::to_string(proxy.Port());
+
+  const auto typed = [&] {
+    OvixHttpProxy = "127.0.0.1";
+    OvixHttpProxyPort = std::to_string(proxy.Port());
+  };
+  // https goes through the proxy's CONNECT tunnel, which is signed in to the
+  // same way; the loopback server speaks plain http, so the TLS handshake
+  // after the tunnel fails, and only the proxy's log tells the sign-in.
+  const std::string tunnelled = "https://127.0.0.1:" + std::to_string(server.Port()) + "/file";
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    std::string url;
+  };
+  for (const Case& c : {
+           Case{"typed proxy without a user name", typed, server.Url("/file")},
+           Case{"discovered proxy", [&] { DiscoverProxy(at); }, server.Url("/file")},
+           Case{"typed proxy, tunnel", typed, tunnelled},
+       }) {
+    SCOPED_TRACE(c.name);
+    ClearOvixHttpProxy();
+    trace_.clear();
+    c.arrange();
+    const size_t before = proxy.Requests().size();
+    std::string body;
+    OvixHTTPResponse response = Get(c.url, body);
+    EXPECT_TRUE(Traced(" OvixHttpProxySignIn: Negotiate or NTLM with the current logon, when asked"));
+    if (c.url == tunnelled) {
+      EXPECT_THAT(response.ResponseText, StartsWith("Error: "));
+      EXPECT_NE(response.ResponseCode, 407);
+    } else {
+      EXPECT_EQ(response.ResponseCode, 200) << response.ResponseText;
+      EXPECT_EQ(body, "signed in");
+      EXPECT_EQ(response.ProxyPort, std::to_string(proxy.Port()));
+      EXPECT_EQ(response.ProxyUserName, "");
+    }
+    // squid logs the refused steps of the handshake (how many depends on
+    // the client), then the request that went through as the signed-in user.
+    const std::vector<SquidProxy::Request> requests = proxy.RequestsOnceThrough();
+    ASSERT_GE(requests.size(), before + 2);
+    for (size_t i = before; i + 1 < requests.size(); ++i) {
+      EXPECT_EQ(requests[i].result, "TCP_DENIED/407");
+      EXPECT_EQ(requests[i].user, "-");
+    }
+    EXPECT_THAT(requests.back().result, testing::EndsWith("/200"));
+    EXPECT_EQ(requests.back().url, c.url == tunnelled ? "127.0.0.1:" + std::to_string(server.Port()) : c.url);
+    EXPECT_NE(requests.back().user, "-");
+  }
+}
+
+TEST_F(HttpGetTest, RemainingProxy407NamesItsCause) {
+  // A proxy that answers everything with 407 and the challenges of the
+  // case, and records what it was sent.
+  std::vector<std::string> challenges;
+  LoopbackHttpServer proxy;
+  proxy.Routes().Get(".*", [&challenges](const httplib::Request&, httplib::Response& res) {
+    res.status = 407;
+    for (const std::string& challenge : challenges) res.headers.emplace("Proxy-Authenticate", challenge);
+  });
+  proxy.Start();
+  const std::string port = std::to_string(proxy.Port());
+  const std::string asks =
+      "The proxy asks for a user name and password (407 Proxy Authentication Required). ";
+  const std::string typeInstead =
+      " A user name and password typed in the proxy entry (User:Password@proxy:port) can sign in with Basic "
+      "instead.";
+
+  struct Case {
+    const char* name;
+    std::string user;  // typed in the proxy entry; "url:" puts it into a discovered address
+    std::vector<std::string> challenges;
+    std::string cause;
+    std::vector<std::string> sent;  // the schemes of the requests' sign-ins, "" for none
+  };
+  for (const Case& c : {
+           Case{"logon, unusable schemes",
+                "",
+                {R"(Digest realm="corp, proxy", nonce="a,b", qop="auth")", "Bearer"},
+                "It offers Digest and Bearer sign-in; signing in with the current logon needs Negotiate or "
+                "NTLM.",
+                {""}},
+           Case{"logon, Basic only",
+                "",
+                {R"(Basic realm="proxy")"},
+                "It offers Basic sign-in; signing in with the current logon needs Negotiate or NTLM." +
+                    typeInstead,
+                {""}},
+           Case{"logon refused", "", {"NTLM"}, LogonSignInRefused("NTLM"), {"", "NTLM"}},
+           Case{"no challenge", "", {}, "It names no sign-in method.", {""}},
+           Case{"typed, refused",
+                "user:secret",
+                {R"(Basic realm="proxy")"},
+                "It refused the user name and password typed in the proxy entry.",
+                {"Basic"}},
+           Case{"typed, but only the logon would do",
+                "user:secret",
+                {"Negotiate", "NTLM"},
+                "It offers Negotiate and NTLM sign-in, and a typed user name and password sign in with Basic "
+                "only; without them in the proxy entry the current logon signs in with Negotiate and NTLM.",
+                {"Basic"}},
+           Case{"discovered address with credentials, unknown scheme",
+                "url:user:secret",
+                {"Foo"},
+                "It offers Foo sign-in, which this program cannot use.",
+                {""}},
+       }) {
+    SCOPED_TRACE(c.name);
+    challenges = c.challenges;
+    ClearOvixHttpProxy();
+    if (c.user.starts_with("url:")) {
+      DiscoverProxy("http://" + c.user.substr(4) + "@127.0.0.1:" + port);
+    } else {
+      OvixHttpProxy = "127.0.0.1";
+      OvixHttpProxyPort = port;
+      if (!c.user.empty()) {
+        OvixHttpProxyUser = c.user.substr(0, c.user.find(':'));
+        OvixHttpProxyPassword = c.user.substr(c.user.find(':') + 1);
+      }
+    }
+    const size_t before = proxy.RequestCount();
+    std::string body;
+    OvixHTTPResponse response;
+    const THttpGetOutcome outcome = GetWithCause("http://127.0.0.1:1/file", body, response);
+    EXPECT_EQ(response.ResponseCode, 407);
+    EXPECT_EQ(outcome.Cause, asks + c.cause);
+    const std::vector<RecordedRequest> requests = proxy.Requests();
+    std::vector<std::string> sent;
+    // Each different sign-in once: how often a client repeats a step is its
+    // own business.
+    for (size_t i = before; i < requests.size(); ++i) {
+      if (sent.empty() || sent.back() != SignInSent(requests[i])) sent.push_back(SignInSent(requests[i]));
+    }
+    EXPECT_EQ(sent, c.sent);
   }
 }
 

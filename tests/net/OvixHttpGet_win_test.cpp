@@ -9,6 +9,7 @@
 #include <wincrypt.h>
 #include <windows.h>
 
+#include <curl/curl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/NetTestSupport.h"
@@ -29,6 +31,19 @@ namespace orvane::test {
 namespace {
 
 using ::testing::StartsWith;
+
+// Proxies that want the Windows logon are signed in to through libcurl's
+// SSPI: a libcurl built without it, or without NTLM or SPNEGO, would leave
+// them answering 407.
+TEST_F(HttpGetTest, LibcurlSignsInToProxiesThroughSspi) {
+  const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+  for (const auto& [feature, name] : {std::pair{CURL_VERSION_SSPI, "SSPI"},
+                                      {CURL_VERSION_NTLM, "NTLM"},
+                                      {CURL_VERSION_SPNEGO, "SPNEGO"},
+                                      {CURL_VERSION_KERBEROS5, "Kerberos"}}) {
+    EXPECT_NE(info->features & feature, 0) << name;
+  }
+}
 
 TEST_F(HttpGetTest, SchannelIsPreparedOnceAndOnlyForHttps) {
   EXPECT_STREQ(kTlsBackendName, "Schannel");
