@@ -279,7 +279,9 @@ struct Transfer {
   long status = 0;
   std::optional<std::uint64_t> announced;
   std::string contentType;
-  bool headersDone = false;  // the blank line came; what follows are trailers
+  bool headersDone = false;     // the blank line came; what follows are trailers
+  bool toSink = false;          // a 2xx body: it goes to the sink
+  std::uint64_t bodyBytes = 0;  // of this answer, whatever its status
   // Header bytes of every answer so far, trailers included.
   std::uint64_t headerBytes = 0;
   // From the start, and from every request sent, until the headers of its
@@ -288,8 +290,6 @@ struct Transfer {
   // Since the first header line of the answer being awaited, while
   // inHeaders.
   std::optional<Clock::time_point> headerClock;
-  bool toSink = false;          // a 2xx body: it goes to the sink
-  std::uint64_t bodyBytes = 0;  // of this answer, whatever its status
   // Of the whole transfer, headers included: what the time-outs watch.
   std::uint64_t received = 0;
   Clock::time_point lastByte = Clock::now();
