@@ -317,9 +317,13 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     t->stop = EarlyStop::HeadersTooLarge;
     return 0;
   }
-  if (t->inHeaders && !t->headerClock) t->headerClock = t->lastByte;
   std::string_view line = Trimmed(std::string_view(data, length));
-  if (line.starts_with("HTTP/")) {
+  const bool statusLine = line.starts_with("HTTP/");
+  // Headers follow a status line also where no request was announced: the
+  // sign-in rounds of a proxy tunnel are part of setting up the connection.
+  if (statusLine) t->inHeaders = true;
+  if (t->inHeaders && !t->headerClock) t->headerClock = t->lastByte;
+  if (statusLine) {
     // A new answer (after a redirect, an authentication round or a proxy's
     // CONNECT reply).
     t->statusLine = line;
