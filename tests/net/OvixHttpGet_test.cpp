@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <tuple>
 
@@ -203,8 +204,8 @@ TEST_F(HttpGetTest, AnswerHeadersAreBoundedInTimeAndSize) {
       res.set_header("X-Filler-" + std::to_string(10000 + i), std::string(80, 'b'));
     res.set_content("body", "application/octet-stream");
   });
-  // Redirects whose headers add up to 160 KiB: each answer is well within
-  // the limit, all of them together are not.
+  // Eight redirects with about 19 KiB of headers each: what counts against
+  // the limit is their sum.
   ServeRedirectChain(server.Routes());
   server.Routes().Get(R"(/padded-hop/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
     const int n = std::stoi(req.matches[1]);
