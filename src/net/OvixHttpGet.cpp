@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "OrvaneBuildConfig.h"
+#include "net/CurlFailureCause.h"
 #include "net/OvixDbg.h"
 #include "net/OvixOpenSSL.h"
 #include "net/ProxyLogon.h"
@@ -273,7 +274,16 @@ void DiscoverProxy(const std::string& target, const TProxyDiscovery& hooks, Prox
 using Clock = std::chrono::steady_clock;
 
 // Why the transfer loop or a callback ended a transfer early.
-enum class EarlyStop { None, Cancelled, Stalled, TooSlow, AnnouncedTooLarge, GrewTooLarge };
+enum class EarlyStop {
+  None,
+  Cancelled,
+  Stalled,
+  TooSlow,
+  AnnouncedTooLarge,
+  GrewTooLarge,
+  HeadersTooLarge,
+  HeadersDidNotEnd
+};
 
 // State shared with libcurl's callbacks for one transfer.
 struct Transfer {
@@ -289,6 +299,14 @@ struct Transfer {
   bool headersDone = false;     // the blank line came; what follows are trailers
   bool toSink = false;          // a 2xx body: it goes to the sink
   std::uint64_t bodyBytes = 0;  // of this answer, whatever its status
+  // Header bytes of every answer so far, trailers included.
+  std::uint64_t headerBytes = 0;
+  // From the start, and from every request sent, until the headers of its
+  // final (not 1xx) answer are complete.
+  bool inHeaders = true;
+  // Since the first header line of the answer being awaited, while
+  // inHeaders.
+  std::optional<Clock::time_point> headerClock;
   // Of the whole transfer, headers included: what the time-outs watch.
   std::uint64_t received = 0;
   Clock::time_point lastByte = Clock::now();
@@ -363,8 +381,18 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   const size_t length = size * count;
   t->lastByte = Clock::now();
   t->received += length;
+  t->headerBytes += length;
+  if (t->headerBytes > t->settings.MaxHeaderSize) {
+    t->stop = EarlyStop::HeadersTooLarge;
+    return 0;
+  }
   std::string_view line = Trimmed(std::string_view(data, length));
-  if (line.starts_with("HTTP/")) {
+  const bool statusLine = line.starts_with("HTTP/");
+  // Headers follow a status line also where no request was announced: the
+  // sign-in rounds of a proxy tunnel are part of setting up the connection.
+  if (statusLine) t->inHeaders = true;
+  if (t->inHeaders && !t->headerClock) t->headerClock = t->lastByte;
+  if (statusLine) {
     // A new answer (after a redirect, an authentication round or a proxy's
     // CONNECT reply).
     t->statusLine = line;
@@ -399,6 +427,12 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     AddProxySchemes(line.substr(std::strlen("proxy-authenticate:")), t->proxySchemes);
   } else if (line.empty()) {
     t->headersDone = true;
+    // An interim answer (100 Continue) is followed by the real one at once:
+    // its headers' time keeps running.
+    if (t->status >= 200) {
+      t->inHeaders = false;
+      t->headerClock.reset();
+    }
     if (t->status < 200 || t->status > 299) return length;
     try {
       t->sink.Begin(static_cast<std::int32_t>(t->status), t->announced);
@@ -427,6 +461,15 @@ int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
     t->sentProxySignIn = IsSchemeName(scheme) ? std::string(scheme) : "unknown";
   }
   return 0;
+}
+
+// libcurl is about to send a request: the first, or one after a redirect
+// or a sign-in round. The connection and any proxy tunnel are made.
+int OnRequest(void* user, char*, char*, int, int) {
+  auto* t = static_cast<Transfer*>(user);
+  t->inHeaders = true;
+  t->headerClock.reset();
+  return CURL_PREREQFUNC_OK;
 }
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -621,6 +664,14 @@ std::string CutShortCause(const Transfer& t) {
   return "The connection closed after " + std::to_string(t.bodyBytes) + " bytes, before the end of the file.";
 }
 
+// A connection that ended or broke off before the transfer was complete:
+// how far the answer had come.
+std::string BrokenOffCause(CURL* curl, const Transfer& t, const ProxySettings& proxy) {
+  if (!t.inHeaders) return CutShortCause(t);
+  return "The connection to " + Destination(curl, proxy) + " broke off " +
+         (t.headerClock ? "in the middle of the answer headers." : "before an answer came.");
+}
+
 // Turns a failed transfer into a failure with a type name and a cause. A
 // failure at the socket level names its OS error number after "#".
 RequestFailure ClassifyCurlFailure(CURL* curl, CURLcode rc, const char* detailBuffer, const Transfer& t,
@@ -634,20 +685,28 @@ RequestFailure ClassifyCurlFailure(CURL* curl, CURLcode rc, const char* detailBu
             static_cast<std::int32_t>(connectCode), HttpStatusCause(connectCode, t, proxy, true)};
   }
   const bool answered = !t.statusLine.empty();
+  if (rc == CURLE_OUT_OF_MEMORY && t.inHeaders) {
+    // libcurl holds one header line at a time and refuses to hold a longer
+    // one than this; it reports that as running out of memory.
+    return {
+        "EHeaderLimitError",
+        "Answer header line longer than " + std::to_string(CURL_MAX_HTTP_HEADER) + " bytes (" + detail + ")",
+        std::nullopt,
+        "The server's answer headers were too large (one line longer than the limit of " +
+            SizeText(CURL_MAX_HTTP_HEADER) + ")."};
+  }
   if (rc == CURLE_COULDNT_CONNECT || rc == CURLE_RECV_ERROR || rc == CURLE_SEND_ERROR) {
     // The OS error is only looked at for these: libcurl keeps it from any
     // failed connect attempt, also one it recovered from on another address.
     long osErrno = 0;
     curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
     std::string cause;
-    if (rc != CURLE_COULDNT_CONNECT && answered) {
-      cause = CutShortCause(t);
-    } else if (rc == CURLE_COULDNT_CONNECT) {
+    if (rc == CURLE_COULDNT_CONNECT) {
       cause =
           "The connection to " + Destination(curl, proxy) + " failed" +
           (osErrno != 0 ? ": " + Sentence(SystemErrorMessage(static_cast<int>(osErrno))) : std::string("."));
     } else {
-      cause = "The connection to " + Destination(curl, proxy) + " broke off before an answer came.";
+      cause = BrokenOffCause(curl, t, proxy);
     }
     if (osErrno == 0) return {"ESocketError", detail, std::nullopt, cause};
     return {"ESocketError",
@@ -673,18 +732,17 @@ RequestFailure ClassifyCurlFailure(CURL* curl, CURLcode rc, const char* detailBu
             answered ? "The server redirected to an address that is not http or https, which is refused."
                      : "Only http and https addresses can be downloaded."};
   }
-  if (rc == CURLE_PARTIAL_FILE) return {"ECurlError", detail, std::nullopt, CutShortCause(t)};
+  if (rc == CURLE_PARTIAL_FILE) return {"ECurlError", detail, std::nullopt, BrokenOffCause(curl, t, proxy)};
   if (rc == CURLE_GOT_NOTHING) {
     return {"ECurlError", detail, std::nullopt, "The server closed the connection without answering."};
   }
   if (rc == CURLE_PEER_FAILED_VERIFICATION) {
     return {"ETLSError", detail, std::nullopt, "The certificate of " + HostOf(url) + " is not trusted."};
   }
-  if (IsTlsFailure(rc)) {
-    return {"ETLSError", detail, std::nullopt,
-            "No secure connection to " + HostOf(url) + " could be made: " + detail};
-  }
-  return {"ECurlError", detail, std::nullopt, "The transfer failed: " + detail};
+  // libcurl's own text stays in the message, for the trace; the user reads
+  // a cause.
+  return {IsTlsFailure(rc) ? "ETLSError" : "ECurlError", detail, std::nullopt,
+          CurlFailureCause(rc, HostOf(url))};
 }
 
 // The failure for a transfer the loop or a callback ended early.
@@ -713,6 +771,16 @@ RequestFailure EarlyStopFailure(const Transfer& t) {
     case EarlyStop::GrewTooLarge:
       return {"ESizeLimitError", "Body larger than " + std::to_string(s.MaxBodySize), std::nullopt,
               "The download grew past the limit of " + SizeText(s.MaxBodySize) + "."};
+    case EarlyStop::HeadersTooLarge:
+      return {"EHeaderLimitError", "Answer headers larger than " + std::to_string(s.MaxHeaderSize) + " bytes",
+              std::nullopt,
+              "The server's answer headers were too large (more than the limit of " +
+                  SizeText(s.MaxHeaderSize) + ")."};
+    case EarlyStop::HeadersDidNotEnd:
+      return {"EHeaderLimitError",
+              "Answer headers not ended within " + std::to_string(s.HeaderTimeout.count()) + " seconds",
+              std::nullopt,
+              "The server's answer headers did not end within " + SecondsText(s.HeaderTimeout) + "."};
     case EarlyStop::None:
       break;
   }
@@ -798,6 +866,8 @@ void ConfigureHandle(CURL* curl, const std::string& url, const ProxySettings& pr
 
   Set(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
   Set(curl, CURLOPT_HEADERDATA, &transfer);
+  Set(curl, CURLOPT_PREREQFUNCTION, &OnRequest);
+  Set(curl, CURLOPT_PREREQDATA, &transfer);
   Set(curl, CURLOPT_WRITEFUNCTION, &OnBody);
   Set(curl, CURLOPT_WRITEDATA, &transfer);
 }
@@ -845,6 +915,8 @@ std::optional<RequestFailure> Perform(const std::string& url, const ProxySetting
     const Clock::time_point now = Clock::now();
     if (control.Cancelled && control.Cancelled()) {
       transfer.stop = EarlyStop::Cancelled;
+    } else if (transfer.headerClock && now - *transfer.headerClock >= settings.HeaderTimeout) {
+      transfer.stop = EarlyStop::HeadersDidNotEnd;
     } else if (now - transfer.lastByte >= settings.StallTimeout) {
       transfer.stop = EarlyStop::Stalled;
     } else if (now - windowStart >= settings.LowSpeedTime) {
@@ -898,6 +970,12 @@ std::optional<RequestFailure> Perform(const std::string& url, const ProxySetting
     return RequestFailure{"ECurlError", "transfer ended unexpectedly", std::nullopt,
                           "The transfer ended unexpectedly."};
   if (rc != CURLE_OK) return ClassifyCurlFailure(curl, rc, detail, transfer, url, proxy);
+  if (transfer.inHeaders) {
+    // libcurl takes a connection that closes in the middle of the headers
+    // for a whole answer with an empty body.
+    return RequestFailure{"ECurlError", "Connection closed before the end of the answer headers",
+                          std::nullopt, BrokenOffCause(curl, transfer, proxy)};
+  }
 
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &transfer.status);
   try {

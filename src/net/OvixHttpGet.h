@@ -63,6 +63,19 @@ struct THttpGetSettings {
   // refused before its body is read, one that sends more is cut off. The
   // largest tool is a few hundred MiB.
   std::uint64_t MaxBodySize = std::uint64_t{1} << 30;
+  // Giving up on answer headers that do not end: counted from the first
+  // header line of an answer to the blank line after the headers of the
+  // final one, interim (1xx) answers included; each redirect or sign-in
+  // round is a request of its own and starts afresh. Waiting for the answer
+  // to begin is the stall limit's business (some proxies check a whole
+  // download before they answer).
+  std::chrono::seconds HeaderTimeout{10};
+  // The most header bytes all answers of one request may bring together:
+  // redirects, proxy answers, interim answers and trailers. The servers
+  // this program talks to send a few KiB. libcurl refuses on its own a
+  // single line longer than 100 KiB and more than 300 KiB in all, so a
+  // larger value raises nothing.
+  std::uint64_t MaxHeaderSize = 256 * 1024;
   // A PEM file of certificate authorities to trust instead of the system
   // bundle file (the system certificate folder stays in use); empty for the
   // system's trust store alone.

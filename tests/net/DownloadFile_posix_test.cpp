@@ -118,7 +118,7 @@ TEST_F(DownloadFileTest, UnwritableTargetIsReportedAsAnError) {
   EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("plainfile", "taken.exe"));
 }
 
-TEST_F(DownloadFileTest, UntrustedCertificateIsNamedAsTheCause) {
+TEST_F(DownloadFileTest, TlsFailuresAreNamedAsTheCause) {
   TempDir certificates;
   const TestCertificate certificate = MakeTestCertificate(certificates.path(), {"127.0.0.1"});
   LoopbackHttpServer secure(certificate);
@@ -127,15 +127,20 @@ TEST_F(DownloadFileTest, UntrustedCertificateIsNamedAsTheCause) {
   });
   secure.Start();
   WriteFileBytes(dir_ / "tool.exe", "old tool");
-  for (auto [trusted, url, host] :
-       {std::tuple{false, secure.Url("/tool.exe"), "127.0.0.1"},
-        std::tuple{true, "https://localhost:" + std::to_string(secure.Port()) + "/tool.exe", "localhost"}}) {
+  const std::string failed = "Download Failed with Status Code: 6666\r\n";
+  for (auto [trusted, url, cause] : {
+           std::tuple{false, secure.Url("/tool.exe"), "The certificate of 127.0.0.1 is not trusted."},
+           std::tuple{true, "https://localhost:" + std::to_string(secure.Port()) + "/tool.exe",
+                      "The certificate of localhost is not trusted."},
+           // A server that does not speak TLS at all.
+           std::tuple{true, "https://127.0.0.1:" + std::to_string(server_.Port()) + "/tool.exe",
+                      "No secure connection to 127.0.0.1 could be made: the secure handshake failed."},
+       }) {
     SCOPED_TRACE(url);
     TrustCA(trusted ? certificate.CAFile.string() : "");
     messages_.shown.clear();
     DownloadFile(url, (dir_ / "tool.exe").string(), false, "", messages_);
-    EXPECT_THAT(messages_.shown, ElementsAre("Download Failed with Status Code: 6666\r\nThe certificate of " +
-                                             std::string(host) + " is not trusted."));
+    EXPECT_THAT(messages_.shown, ElementsAre(failed + cause));
     EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), "old tool");
   }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <tuple>
 
@@ -164,6 +165,102 @@ TEST_F(HttpGetTest, BrokenTransfersFailKeepingWhatArrived) {
   EXPECT_THAT(response.ResponseText, StartsWith("Error: ECurlError "));
   EXPECT_EQ(response.ResponseCode, kResponseCodeUnknown);
   EXPECT_EQ(body, std::string(500, 'x'));
+}
+
+// Sends what a handler writes as the start of an answer. An interim answer
+// is followed by the real one on the same connection, so what the server
+// sends as the "body" of a 100 answer is read as the next answer's status
+// line and headers. write is called with the offset until it returns false.
+void ServeAfterInterimAnswer(httplib::Server& routes, const std::string& path,
+                             std::function<bool(size_t offset, httplib::DataSink& sink)> write) {
+  routes.Get(path, [write](const httplib::Request&, httplib::Response& res) {
+    res.status = 100;
+    res.set_content_provider(60000, "text/plain", [write](size_t offset, size_t, httplib::DataSink& sink) {
+      return write(offset, sink);
+    });
+  });
+}
+
+struct KeptBody : IHttpBodySink {
+  void Begin(std::int32_t, std::optional<std::uint64_t>) override {}
+  void Write(const char* data, std::size_t size) override { body.append(data, size); }
+  std::string body;
+};
+
+bool WriteText(httplib::DataSink& sink, const std::string& text) {
+  return sink.write(text.data(), text.size());
+}
+
+TEST_F(HttpGetTest, AnswerHeadersAreBoundedInTimeAndSize) {
+  LoopbackHttpServer server;
+  // A new header line every 20 ms, never a blank line.
+  ServeAfterInterimAnswer(server.Routes(), "/endless", [&server](size_t offset, httplib::DataSink& sink) {
+    server.WaitUntilStopping(std::chrono::milliseconds(20));
+    return WriteText(sink,
+                     offset == 0 ? "HTTP/1.1 200 OK\r\n" : "X-Line: " + std::to_string(offset) + "\r\n");
+  });
+  // The connection closes in the middle of the headers.
+  ServeAfterInterimAnswer(server.Routes(), "/cut", [](size_t offset, httplib::DataSink& sink) {
+    return offset == 0 && WriteText(sink, "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n");
+  });
+  server.Routes().Get("/huge-line", [](const httplib::Request&, httplib::Response& res) {
+    res.set_header("X-Filler", std::string(16 << 20, 'a'));
+    res.set_content("body", "application/octet-stream");
+  });
+  // About 270 KiB in lines of 100 bytes.
+  server.Routes().Get("/many-lines", [](const httplib::Request&, httplib::Response& res) {
+    for (int i = 0; i < 2800; ++i)
+      res.set_header("X-Filler-" + std::to_string(10000 + i), std::string(80, 'b'));
+    res.set_content("body", "application/octet-stream");
+  });
+  // Eight redirects with about 19 KiB of headers each: what counts against
+  // the limit is their sum.
+  ServeRedirectChain(server.Routes());
+  server.Routes().Get(R"(/padded-hop/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+    const int n = std::stoi(req.matches[1]);
+    for (int i = 0; i < 200; ++i)
+      res.set_header("X-Filler-" + std::to_string(10000 + i), std::string(80, 'c'));
+    res.set_redirect(n == 0 ? "/hop/0" : "/padded-hop/" + std::to_string(n - 1));
+  });
+  server.Start();
+  THttpGetSettings settings = GetHttpGetSettings();
+  settings.HeaderTimeout = std::chrono::seconds(1);
+  SetHttpGetSettings(settings);
+
+  struct Case {
+    std::string path;
+    std::string type;
+    std::string cause;
+  };
+  for (const Case& c : {
+           Case{"/endless", "EHeaderLimitError", "The server's answer headers did not end within 1 second."},
+           Case{"/cut", "ECurlError",
+                "The connection to 127.0.0.1 port " + std::to_string(server.Port()) +
+                    " broke off in the middle of the answer headers."},
+           Case{"/huge-line", "EHeaderLimitError",
+                "The server's answer headers were too large (one line longer than the limit of 100 KiB)."},
+           Case{"/many-lines", "EHeaderLimitError",
+                "The server's answer headers were too large (more than the limit of 256 KiB)."},
+       }) {
+    SCOPED_TRACE(c.path);
+    KeptBody sink;
+    OvixHTTPResponse response;
+    const THttpGetOutcome outcome = HttpGet(MakeHttpGetRequest(server.Url(c.path)), sink, response);
+    EXPECT_EQ(outcome.Cause, c.cause);
+    EXPECT_THAT(response.ResponseText, StartsWith("Error: " + c.type + " "));
+    EXPECT_EQ(response.ResponseCode, kResponseCodeUnknown);
+    EXPECT_EQ(sink.body, "");
+  }
+  for (auto [limit, passes] :
+       {std::pair{std::uint64_t{256} << 10, true}, std::pair{std::uint64_t{100} << 10, false}}) {
+    SCOPED_TRACE(limit);
+    settings.MaxHeaderSize = limit;
+    SetHttpGetSettings(settings);
+    std::string body;
+    const OvixHTTPResponse response = Get(server.Url("/padded-hop/7"), body);
+    EXPECT_EQ(response.ResponseCode, passes ? 200 : kResponseCodeUnknown) << response.ResponseText;
+    EXPECT_EQ(body, passes ? "final body" : "");
+  }
 }
 
 TEST_F(HttpGetTest, RefusedConnectionReportsTheSocketErrorNumber) {
