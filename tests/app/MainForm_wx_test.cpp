@@ -199,6 +199,26 @@ TEST_F(MainFrameTest, HoveringShowsEachHint) {
   }
 }
 
+TEST_F(MainFrameTest, KeyboardFocusShowsTheHintThatIsAlsoTheTooltip) {
+  Toggle("cbUseProxy");
+  Pump();
+  // From the last control back to the first, so that each one takes the
+  // focus from another.
+  const std::pair<TControlId, const char*> controls[] = {
+      {TControlId::edtProxyIP, "edtProxyIP"},   {TControlId::cbProxyAutoConfig, "cbProxyAutoConfig"},
+      {TControlId::cbAutoClose, "cbAutoClose"}, {TControlId::cbUseProxy, "cbUseProxy"},
+      {TControlId::cbVersion, "cbVersion"},     {TControlId::btnInstallShortcut, "btnInstallShortcut"},
+      {TControlId::btnDownload, "btnDownload"}, {TControlId::btnShutdown, "btnShutdown"}};
+  for (const auto& [id, name] : controls) {
+    wxWindow* control = Control<wxWindow>(frame, name);
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->GetToolTipText(), TMainForm::HintFor(id)) << name;
+    frame->SetStatusText("");
+    control->SetFocus();
+    EXPECT_TRUE(PumpUntil([&] { return Status() == TMainForm::HintFor(id); })) << name << ": " << Status();
+  }
+}
+
 TEST_F(MainFrameTest, UseProxyShowsTheGroupInATallerWindow) {
   auto* group = Control<wxStaticBox>(frame, "grpInternet");
   const int collapsed = frame->GetClientSize().y;
