@@ -60,8 +60,8 @@ TEST(MainFrameMsaa, ControlsTellScreenReadersWhatTheyDo) {
     const wchar_t* name;
     const wchar_t* description;
   };
-  // Check boxes are named by their text (its "&" gone) by the system's own
-  // object; the rest by the window.
+  // The system's own objects name the check boxes by their text (the "&"
+  // gone) and the entry by the label before it; the window names the rest.
   const TExpected expected[] = {
       {"btnShutdown", L"Start remote support", L"Download and Execute selected Option"},
       {"btnDownload", L"Download the option list again", L"Re-Download and Reload Configuration File"},
@@ -71,6 +71,7 @@ TEST(MainFrameMsaa, ControlsTellScreenReadersWhatTheyDo) {
       {"cbUseProxy", L"Use Proxy", nullptr},
       {"cbAutoClose", L"Auto Close When Done", nullptr},
       {"cbProxyAutoConfig", L"Auto Config Proxy (WPAD)", nullptr},
+      {"edtProxyIP", L"Proxy Server Address (IP:Port)", nullptr},
   };
   for (const auto& [name, wantName, wantDescription] : expected) {
     wxWindow* control = wxWindow::FindWindowByName(name, frame);
