@@ -19,6 +19,8 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <string>
 
 #include "app/Accessible_wx.h"
