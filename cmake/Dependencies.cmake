@@ -70,6 +70,12 @@ target_include_directories(orvane_wx SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
 target_compile_definitions(orvane_wx INTERFACE ${wxWidgets_DEFINITIONS})
 target_compile_options(orvane_wx INTERFACE ${wxWidgets_CXX_FLAGS})
 target_link_libraries(orvane_wx INTERFACE ${wxWidgets_LIBRARIES})
+if(NOT WIN32)
+  # GTK itself, which wxGTK is built on, for what wx does not reach (the
+  # names screen readers read through ATK).
+  pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+  target_link_libraries(orvane_wx INTERFACE PkgConfig::GTK3)
+endif()
 
 if(ORVANE_TESTS)
   find_package(GTest REQUIRED)

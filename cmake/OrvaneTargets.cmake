@@ -2,7 +2,8 @@
 # libraries. Each folder yields:
 #   orvane_<name>     every *.cpp except the toolkit (*_wx.cpp) and the other
 #                     platform's files (*_win.cpp on POSIX, *_posix.cpp on Windows)
-#   orvane_<name>_wx  the *_wx.cpp files, when there are any
+#   orvane_<name>_wx  the *_wx.cpp files, when there are any, and this
+#                     platform's *_wx_posix.cpp or *_wx_win.cpp
 # main.cpp is left to the folder's own CMakeLists.
 
 add_library(orvane_settings INTERFACE)
@@ -47,8 +48,8 @@ function(orvane_folder_library name)
   list(FILTER sources EXCLUDE REGEX "${ORVANE_OTHER_PLATFORM_SUFFIX}\\.cpp$")
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   set(wx_sources ${sources})
-  list(FILTER sources EXCLUDE REGEX "_wx\\.cpp$")
-  list(FILTER wx_sources INCLUDE REGEX "_wx\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "_wx(_posix|_win)?\\.cpp$")
+  list(FILTER wx_sources INCLUDE REGEX "_wx(_posix|_win)?\\.cpp$")
 
   if(sources)
     add_library(orvane_${name} STATIC ${sources})

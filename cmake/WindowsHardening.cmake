@@ -62,6 +62,10 @@ while(orvane_delay_load_dlls)
     OUTPUT_VARIABLE symbols COMMAND_ERROR_IS_FATAL ANY)
   string(REGEX MATCHALL "[0-9a-f]+ T [^\n]+" functions "${symbols}")
   list(TRANSFORM functions REPLACE "^[0-9a-f]+ T " "")
+  # Interface ids (IID_IAccessible of oleacc) are data, even where the
+  # toolchain's library lists them with the functions: a stub in their place
+  # would hand COM a jump instruction for a GUID. libuuid has them as data.
+  list(FILTER functions EXCLUDE REGEX "^_?(IID|CLSID|LIBID)_")
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     list(TRANSFORM functions REPLACE "^_" "")
   endif()

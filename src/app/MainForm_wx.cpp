@@ -1,11 +1,13 @@
 #include "app/MainForm_wx.h"
 
+#include <wx/anybutton.h>
 #include <wx/app.h>
 #include <wx/bmpbndl.h>
 #include <wx/bmpbuttn.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/intl.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
@@ -17,8 +19,11 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <string>
 
+#include "app/Accessible_wx.h"
 #include "app/Icons.h"
 #include "system/SysUtils.h"
 
@@ -109,9 +114,20 @@ class TMainFrame::TView : public IMainFormView {
   void SetTitle(const std::string& title) override { f.SetTitle(Wx(title)); }
   void Close() override { f.Close(); }
   void SetInputEnabled(bool enabled) override {
-    f.btnShutdown->Enable(enabled);
-    f.btnDownload->Enable(enabled);
-    f.btnInstallShortcut->Enable(enabled);
+    // A button switched off loses the keyboard focus; it gets it back when
+    // the handler is done, unless the user has put it elsewhere meanwhile.
+    wxWindow* focus = wxWindow::FindFocus();
+    wxWindow* const buttons[] = {f.btnShutdown, f.btnDownload, f.btnInstallShortcut};
+    if (!enabled) {
+      const bool onButton = std::find(std::begin(buttons), std::end(buttons), focus) != std::end(buttons);
+      f.fFocusBeforeBusy = onButton ? focus : nullptr;
+    }
+    for (wxWindow* button : buttons) button->Enable(enabled);
+    if (enabled && f.fFocusBeforeBusy) {
+      focus = wxWindow::FindFocus();
+      if (!focus || focus == f.btnCancelDownload || !f.IsDescendant(focus)) f.fFocusBeforeBusy->SetFocus();
+      f.fFocusBeforeBusy = nullptr;
+    }
   }
   void SetCancelVisible(bool visible) override {
     // The button gets a panel of its own beside the status text, so that a
@@ -153,6 +169,7 @@ TMainFrame::TMainFrame(TMainFormOptions options)
   fView = std::make_unique<TView>(*this);
   fForm = std::make_unique<TMainForm>(*fView, std::move(options));
   BindEvents();
+  DescribeControls();
   fForm->FormCreate();
   Centre();
   SetShellOwnerWindow(GetHandle());
@@ -173,6 +190,35 @@ void TMainFrame::CreateControls() {
 
   pnlMain = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, "pnlMain");
 
+  // The window's own keys walk the focusable controls in the order of
+  // fTabOrder. Creation order matters to GTK in one more way: a text is the
+  // label of the focusable control created after it. The group and the
+  // caption therefore come after the controls outside the group, so that
+  // neither names one of them.
+  btnShutdown = new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconPlaySvg, 32), wxDefaultPosition, wxDefaultSize,
+                                   wxBU_AUTODRAW, wxDefaultValidator, "btnShutdown");
+  cbUseProxy = new wxCheckBox(pnlMain, wxID_ANY, _("&Use Proxy"), wxDefaultPosition, wxDefaultSize, 0,
+                              wxDefaultValidator, "cbUseProxy");
+  cbVersion = new wxComboBox(pnlMain, wxID_ANY, "cbVersion", wxDefaultPosition, wxDefaultSize, 0, nullptr,
+                             wxCB_DROPDOWN, wxDefaultValidator, "cbVersion");
+  btnDownload = new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconDownloadSvg, 32), wxDefaultPosition,
+                                   wxDefaultSize, wxBU_AUTODRAW, wxDefaultValidator, "btnDownload");
+  cbAutoClose = new wxCheckBox(pnlMain, wxID_ANY, _("&Auto Close When Done"), wxDefaultPosition,
+                               wxDefaultSize, 0, wxDefaultValidator, "cbAutoClose");
+  cbAutoClose->SetValue(true);
+  btnInstallShortcut =
+      new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconLinkSvg, 32), wxDefaultPosition, wxDefaultSize,
+                         wxBU_AUTODRAW, wxDefaultValidator, "btnInstallShortcut");
+  grpInternet = new wxStaticBox(pnlMain, wxID_ANY, "Internet Settings", wxDefaultPosition, wxDefaultSize, 0,
+                                "grpInternet");
+  // The label names the entry after it and moves the focus there (Alt+P).
+  lblProxyIP = new wxStaticText(grpInternet, wxID_ANY, _("&Proxy Server Address (IP:Port)"),
+                                wxDefaultPosition, wxDefaultSize, 0, "edtProxyIPLabel");
+  edtProxyIP = new wxTextCtrl(grpInternet, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, 0,
+                              wxDefaultValidator, "edtProxyIP");
+  cbProxyAutoConfig = new wxCheckBox(grpInternet, wxID_ANY, _("Auto &Config Proxy (WPAD)"), wxDefaultPosition,
+                                     wxDefaultSize, 0, wxDefaultValidator, "cbProxyAutoConfig");
+
   // Pictures and the caption take no focus.
   imgOrvane = new wxStaticBitmap(pnlMain, wxID_ANY, Svg(kLogoSvg, 57), wxDefaultPosition,
                                  FromDIP(wxSize(57, 57)), 0, "imgOrvane");
@@ -182,29 +228,23 @@ void TMainFrame::CreateControls() {
   caption.SetFractionalPointSize(caption.GetFractionalPointSize() * 1.6);
   lblOrvaneTV->SetFont(caption);
 
-  // The focusable controls are created in tab order.
-  btnShutdown = new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconPlaySvg, 32), wxDefaultPosition, wxDefaultSize,
-                                   wxBU_AUTODRAW, wxDefaultValidator, "btnShutdown");
-  grpInternet = new wxStaticBox(pnlMain, wxID_ANY, "Internet Settings", wxDefaultPosition, wxDefaultSize, 0,
-                                "grpInternet");
-  lblProxyIP = new wxStaticText(grpInternet, wxID_ANY, "Proxy Server Address (IP:Port)", wxDefaultPosition,
-                                wxDefaultSize, 0, "edtProxyIPLabel");
-  edtProxyIP = new wxTextCtrl(grpInternet, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, 0,
-                              wxDefaultValidator, "edtProxyIP");
-  cbProxyAutoConfig = new wxCheckBox(grpInternet, wxID_ANY, "Auto Config Proxy (WPAD)", wxDefaultPosition,
-                                     wxDefaultSize, 0, wxDefaultValidator, "cbProxyAutoConfig");
-  cbUseProxy = new wxCheckBox(pnlMain, wxID_ANY, "Use Proxy", wxDefaultPosition, wxDefaultSize, 0,
-                              wxDefaultValidator, "cbUseProxy");
-  cbVersion = new wxComboBox(pnlMain, wxID_ANY, "cbVersion", wxDefaultPosition, wxDefaultSize, 0, nullptr,
-                             wxCB_DROPDOWN, wxDefaultValidator, "cbVersion");
-  btnDownload = new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconDownloadSvg, 32), wxDefaultPosition,
-                                   wxDefaultSize, wxBU_AUTODRAW, wxDefaultValidator, "btnDownload");
-  cbAutoClose = new wxCheckBox(pnlMain, wxID_ANY, "Auto Close When Done", wxDefaultPosition, wxDefaultSize, 0,
-                               wxDefaultValidator, "cbAutoClose");
-  cbAutoClose->SetValue(true);
-  btnInstallShortcut =
-      new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconLinkSvg, 32), wxDefaultPosition, wxDefaultSize,
-                         wxBU_AUTODRAW, wxDefaultValidator, "btnInstallShortcut");
+  fTabOrder = {btnShutdown, edtProxyIP,  cbProxyAutoConfig, cbUseProxy,
+               cbVersion,   btnDownload, cbAutoClose,       btnInstallShortcut};
+  // Return starts the selected option.
+  btnShutdown->SetDefault();
+}
+
+void TMainFrame::DescribeControls() {
+  // Every control with a hint shows it as its tooltip and offers it to
+  // screen readers as its description. The icon buttons, the option box and
+  // the logo have no text of their own that says what they are.
+  const auto hint = [](TControlId id) { return wxGetTranslation(Wx(TMainForm::HintFor(id))); };
+  for (const auto& [control, id] : fHintControls) control->SetToolTip(hint(id));
+  SetAccessibleText(btnShutdown, _("Start remote support"), hint(TControlId::btnShutdown));
+  SetAccessibleText(btnDownload, _("Download the option list again"), hint(TControlId::btnDownload));
+  SetAccessibleText(btnInstallShortcut, _("Create desktop shortcut"), hint(TControlId::btnInstallShortcut));
+  SetAccessibleText(cbVersion, _("Remote support tool"), hint(TControlId::cbVersion));
+  SetAccessibleText(imgOrvane, _("Orvane Support"), wxString());
 }
 
 // The arrangement follows the design grid (96 DPI) but lets each control
@@ -337,6 +377,26 @@ void TMainFrame::BindEvents() {
                    {cbAutoClose, TControlId::cbAutoClose},
                    {cbProxyAutoConfig, TControlId::cbProxyAutoConfig},
                    {edtProxyIP, TControlId::edtProxyIP}};
+  // The keyboard shows the same hints as the pointer. Focus that comes back
+  // to the same control (after a message box closed, say) leaves the status
+  // text alone, so that a workflow's last message stays readable.
+  for (const auto& [control, id] : fHintControls) {
+    control->Bind(wxEVT_SET_FOCUS, [this, id = id](wxFocusEvent& event) {
+      if (fFocused != id) {
+        fFocused = id;
+        fForm->ControlMouseEnter(id);
+      }
+      event.Skip();
+    });
+  }
+  cbVersion->Bind(wxEVT_COMBOBOX_DROPDOWN, [this](wxCommandEvent& event) {
+    fOptionsDropped = true;
+    event.Skip();
+  });
+  cbVersion->Bind(wxEVT_COMBOBOX_CLOSEUP, [this](wxCommandEvent& event) {
+    fOptionsDropped = false;
+    event.Skip();
+  });
   fHoverTimer.SetOwner(this);
   Bind(wxEVT_TIMER, &TMainFrame::OnHoverTimer, this, fHoverTimer.GetId());
   fHoverTimer.Start(kHoverPollMs);
@@ -390,12 +450,52 @@ void TMainFrame::PlaceCancelButton() {
 }
 
 void TMainFrame::OnCharHook(wxKeyEvent& event) {
-  // Escape gives up on a running download; otherwise keys go their way.
-  if (event.GetKeyCode() == WXK_ESCAPE && fForm->IsDownloading()) {
+  // Escape gives up on a running download and does nothing else: the
+  // window is a frame, not a dialog, and never closes on a key.
+  const int key = event.GetKeyCode();
+  if (key == WXK_ESCAPE && fForm->IsDownloading()) {
     fForm->CancelDownload();
     return;
   }
+  const int modifiers = event.GetModifiers();
+  if (key == WXK_TAB && (modifiers == wxMOD_NONE || modifiers == wxMOD_SHIFT) &&
+      MoveFocus(modifiers == wxMOD_NONE)) {
+    return;
+  }
+  // Return starts the selected option, as the default button of a dialog
+  // would, unless a button has the focus (it presses that one) or the option
+  // box's list is open (it picks the entry).
+  if ((key == WXK_RETURN || key == WXK_NUMPAD_ENTER) && modifiers == wxMOD_NONE && !fOptionsDropped &&
+      btnShutdown->IsEnabled()) {
+    wxWindow* focus = wxWindow::FindFocus();
+    if (focus && !dynamic_cast<wxAnyButton*>(focus) && IsDescendant(focus)) {
+      Forward([this] { fForm->Click(TControlId::btnShutdown); });
+      return;
+    }
+  }
   event.Skip();
+}
+
+bool TMainFrame::MoveFocus(bool forward) {
+  // The control that has the focus, or holds the native part that has it.
+  const auto current = [this]() -> std::optional<std::size_t> {
+    for (wxWindow* w = wxWindow::FindFocus(); w && w != this; w = w->GetParent()) {
+      const auto at = std::find(fTabOrder.begin(), fTabOrder.end(), w);
+      if (at != fTabOrder.end()) return static_cast<std::size_t>(at - fTabOrder.begin());
+    }
+    return std::nullopt;
+  }();
+  // Elsewhere (the Cancel button in the status bar) the toolkit moves on.
+  if (!current) return false;
+  const std::size_t n = fTabOrder.size();
+  for (std::size_t step = 1; step < n; ++step) {
+    wxWindow* next = fTabOrder[(*current + (forward ? step : n - step)) % n];
+    if (next->IsShownOnScreen() && next->IsEnabled()) {
+      next->SetFocus();
+      return true;
+    }
+  }
+  return true;
 }
 
 void TMainFrame::OnClose(wxCloseEvent& event) {
@@ -414,7 +514,17 @@ void TMainFrame::OnClose(wxCloseEvent& event) {
 void TMainFrame::OnActivate(wxActivateEvent& event) {
   // Started after the activation has been handled, so that its message
   // boxes do not open inside the toolkit's focus change.
-  if (event.GetActive()) CallAfter([this] { Forward([this] { fForm->Activated(); }); });
+  if (event.GetActive()) {
+    CallAfter([this] {
+      // The window opens with the focus on the start button; later the
+      // toolkit gives the focus back to where it was.
+      if (!fFocusPlaced) {
+        fFocusPlaced = true;
+        btnShutdown->SetFocus();
+      }
+      Forward([this] { fForm->Activated(); });
+    });
+  }
   event.Skip();
 }
 

@@ -41,6 +41,8 @@ class TMainFrame : public wxFrame {
   friend class TView;
 
   void CreateControls();
+  // Tooltips, and the names and descriptions screen readers read.
+  void DescribeControls();
   void LayoutControls();
   // Sizes the controls and works out the collapsed and expanded heights.
   void Measure();
@@ -59,6 +61,9 @@ class TMainFrame : public wxFrame {
   void OnClose(wxCloseEvent& event);
   void OnActivate(wxActivateEvent& event);
   void OnCharHook(wxKeyEvent& event);
+  // Moves the keyboard focus to the next (or previous) control of
+  // fTabOrder that can take it; false when the focus is on none of them.
+  bool MoveFocus(bool forward);
   // Keeps the Cancel button in its status bar panel.
   void PlaceCancelButton();
 
@@ -68,6 +73,14 @@ class TMainFrame : public wxFrame {
   std::vector<std::pair<wxWindow*, TControlId>> fHintControls;
   wxTimer fHoverTimer;
   std::optional<TControlId> fHovered;
+  // The control whose hint the keyboard focus showed last.
+  std::optional<TControlId> fFocused;
+  bool fOptionsDropped = false;
+  bool fFocusPlaced = false;
+  // The button that had the focus when a handler switched the buttons off.
+  wxWindow* fFocusBeforeBusy = nullptr;
+  // The focusable controls in the order Tab walks them.
+  std::vector<wxWindow*> fTabOrder;
   int fDesignHeight = kCollapsedHeight;
   bool fRefitPending = false;
   int fClientWidth = 0;

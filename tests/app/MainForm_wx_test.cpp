@@ -199,6 +199,71 @@ TEST_F(MainFrameTest, HoveringShowsEachHint) {
   }
 }
 
+TEST_F(MainFrameTest, KeyboardFocusShowsTheHintThatIsAlsoTheTooltip) {
+  Toggle("cbUseProxy");
+  Pump();
+  // From the last control back to the first, so that each one takes the
+  // focus from another.
+  const std::pair<TControlId, const char*> controls[] = {
+      {TControlId::edtProxyIP, "edtProxyIP"},   {TControlId::cbProxyAutoConfig, "cbProxyAutoConfig"},
+      {TControlId::cbAutoClose, "cbAutoClose"}, {TControlId::cbUseProxy, "cbUseProxy"},
+      {TControlId::cbVersion, "cbVersion"},     {TControlId::btnInstallShortcut, "btnInstallShortcut"},
+      {TControlId::btnDownload, "btnDownload"}, {TControlId::btnShutdown, "btnShutdown"}};
+  for (const auto& [id, name] : controls) {
+    wxWindow* control = Control<wxWindow>(frame, name);
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->GetToolTipText(), TMainForm::HintFor(id)) << name;
+    frame->SetStatusText("");
+    control->SetFocus();
+    EXPECT_TRUE(PumpUntil([&] { return Status() == TMainForm::HintFor(id); })) << name << ": " << Status();
+  }
+}
+
+// Keys typed through the system, so that they take the toolkit's own path
+// (GTK's focus chain, the Windows dialog keys) unless the window handles them.
+TEST_F(MainFrameTest, KeysWalkTheControlsInOrderAndReturnStarts) {
+  Toggle("cbUseProxy");
+  Pump();
+  auto* start = Control<wxWindow>(frame, "btnShutdown");
+  start->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == start; }));
+  const auto focusName = [] {
+    const wxWindow* focus = wxWindow::FindFocus();
+    // The option box's entry is a native part of it on some platforms.
+    while (focus && focus->GetName() != "cbVersion" && dynamic_cast<const wxComboBox*>(focus->GetParent()))
+      focus = focus->GetParent();
+    return focus ? focus->GetName().utf8_string() : std::string("(none)");
+  };
+  wxUIActionSimulator keys;
+  const auto typeAndSee = [&](int key, int modifiers) {
+    const std::string before = focusName();
+    keys.Char(key, modifiers);
+    PumpUntil([&] { return focusName() != before; }, 40);
+    return focusName();
+  };
+  std::vector<std::string> forward, backward;
+  for (int i = 0; i < 8; ++i) forward.push_back(typeAndSee(WXK_TAB, wxMOD_NONE));
+  EXPECT_THAT(forward,
+              testing::ElementsAre("edtProxyIP", "cbProxyAutoConfig", "cbUseProxy", "cbVersion",
+                                   "btnDownload", "cbAutoClose", "btnInstallShortcut", "btnShutdown"));
+  for (int i = 0; i < 2; ++i) backward.push_back(typeAndSee(WXK_TAB, wxMOD_SHIFT));
+  EXPECT_THAT(backward, testing::ElementsAre("btnInstallShortcut", "cbAutoClose"));
+
+  // Escape with nothing to cancel leaves the window alone.
+  keys.Char(WXK_ESCAPE);
+  Pump();
+  EXPECT_TRUE(alive && frame->IsShown());
+
+  // Return in the option box presses the start button: a text that names no
+  // option says so in a box.
+  options_->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return focusName() == "cbVersion"; }));
+  options_->ChangeValue("nothing");
+  keys.Char(WXK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return boxes.texts.size() == 2; }));
+  EXPECT_THAT(boxes.texts.back(), testing::StartsWith("\"nothing\" is not a remote support option"));
+}
+
 TEST_F(MainFrameTest, UseProxyShowsTheGroupInATallerWindow) {
   auto* group = Control<wxStaticBox>(frame, "grpInternet");
   const int collapsed = frame->GetClientSize().y;
