@@ -41,10 +41,4 @@ std::string SvgInColour(std::string_view svg, TRgb colour);
 // on (a dark theme).
 bool IconsNeedTextColour(std::span<const std::string_view> svgs, TRgb face, bool highContrast);
 
-// A theme whose text stands out from the button face this much counts as a
-// high-contrast one where the system has no switch of its own (GTK: the
-// HighContrast themes draw black on white or white on black, 21:1, while
-// ordinary light and dark themes stay near 12:1).
-inline constexpr double kHighContrastThemeRatio = 15.0;
-
 }  // namespace orvane
