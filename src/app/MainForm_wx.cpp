@@ -212,8 +212,8 @@ void TMainFrame::CreateControls() {
   wxStatusBar* stat1 =
       CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~(wxSTB_SIZEGRIP | wxSTB_SHOW_TIPS), wxID_ANY, "stat1");
   stat1->SetFieldsCount(1);
-  // Shown in a second panel at the right end of the status bar while a
-  // download runs.
+  // The Cancel button and the progress bar are shown in panels of their own
+  // at the right end of the status bar while a download runs.
   btnCancelDownload = new wxButton(stat1, wxID_ANY, "Cancel", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT,
                                    wxDefaultValidator, "btnCancelDownload");
   btnCancelDownload->Hide();
