@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -94,6 +95,10 @@ std::string ProgressText(const std::string& file, std::uint64_t received,
                        SizeText(*total, *total), UnitText(*total));
   }
   return fmt::format("Downloading {}: {} {}", file, SizeText(received, received), UnitText(received));
+}
+
+std::string OptionListLoadedText(int options) {
+  return fmt::format("Option list loaded: {} {}", options, options == 1 ? "option" : "options");
 }
 
 TMainForm::TMainForm(IMainFormView& view, TMainFormOptions options)
@@ -207,11 +212,16 @@ void TMainForm::FormActivate() {
   }
 
   if (!handler->WasCalledWithArgs()) {
+    bool downloaded = false;
     if (!FileExists(kConfigFileName)) {
       fView.ShowMessage("Configuration File not Found, Press OK to start download");
-      DownloadConfigFile(false);
+      downloaded = DownloadConfigFile(false) == TDownloadResult::Done;
     }
     ReloadConfig();
+    // The status bar says what the download came to rather than keeping
+    // its last progress text (a failed or cancelled one has said so).
+    if (downloaded && RSConfig && RSConfig->NumberOfLinks() > 0)
+      ShowStatus(OptionListLoadedText(RSConfig->NumberOfLinks()), kStatusDelayMs);
   } else {
     // The maker's publishing mode: write the built-in list, sign the list in
     // the working folder, or both in that order.
@@ -413,6 +423,10 @@ void TMainForm::ReportProgress(const std::string& file, std::uint64_t received,
   fLastProgressBytes = received;
   // Painted by the download's event pump, which follows.
   fView.SetStatusText(ProgressText(file, received, total));
+  std::optional<double> fraction;
+  if (total && *total > 0)
+    fraction = static_cast<double>(std::min(received, *total)) / static_cast<double>(*total);
+  fView.SetProgress(fraction);
 }
 
 }  // namespace orvane

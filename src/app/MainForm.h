@@ -85,9 +85,14 @@ class IMainFormView {
   virtual void Close() = 0;
   // Switches the window's buttons off while a handler runs.
   virtual void SetInputEnabled(bool enabled) = 0;
-  // Shows the way to give up on a download (a Cancel button in the status
-  // area) while one runs, and hides it again.
+  // Shows the download's controls in the status area while one runs (a
+  // progress bar and the way to give up on it, a Cancel button), and hides
+  // them again.
   virtual void SetCancelVisible(bool visible) = 0;
+  // The progress bar beside the status text while those controls are shown:
+  // the part received, 0 to 1, or none while the size is unknown (the bar
+  // then only shows that something is happening).
+  virtual void SetProgress(std::optional<double> fraction) = 0;
 };
 
 // Operating-system services used by the launch workflows, the TeamViewer
@@ -162,6 +167,10 @@ inline constexpr char kDownloadFailedStatus[] = "Download failed";
 // Status text while a download runs: "Downloading <file>: 1.5 of 12.0 MB",
 // or without a known size "Downloading <file>: 1.5 MB" (kB below 1 MB).
 std::string ProgressText(const std::string& file, std::uint64_t received, std::optional<std::uint64_t> total);
+
+// Status text once a downloaded option list is loaded: "Option list loaded:
+// 4 options".
+std::string OptionListLoadedText(int options);
 
 class TMainForm {
  public:

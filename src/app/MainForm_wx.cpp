@@ -2,14 +2,17 @@
 
 #include <wx/anybutton.h>
 #include <wx/app.h>
+#include <wx/appprogress.h>
 #include <wx/bmpbndl.h>
 #include <wx/bmpbuttn.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/gauge.h>
 #include <wx/intl.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
+#include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
@@ -19,11 +22,15 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 #include "app/Accessible_wx.h"
+#include "app/HighContrast.h"
+#include "app/IconColours.h"
 #include "app/Icons.h"
 #include "system/SysUtils.h"
 
@@ -45,7 +52,22 @@ wxBitmapBundle Svg(std::string_view svg, int size) {
   return wxBitmapBundle::FromSVG(text.c_str(), wxSize(size, size));
 }
 
+TRgb Rgb(const wxColour& c) { return {c.Red(), c.Green(), c.Blue()}; }
+
+// An icon of a button in its own colours, or in the theme's button text
+// colour where those would not stand out: on a high-contrast theme, and on
+// a dark one where the grey and blue parts fade into the face.
+wxBitmapBundle ThemedIcon(std::string_view svg) {
+  const std::string_view icons[] = {kIconPlaySvg, kIconDownloadSvg, kIconLinkSvg};
+  const wxColour face = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+  if (!IconsNeedTextColour(icons, Rgb(face), SystemHighContrast())) return Svg(svg, 32);
+  return Svg(SvgInColour(svg, Rgb(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT))), 32);
+}
+
 constexpr int kHoverPollMs = 50;
+
+// Steps of the progress bar and the taskbar button's progress.
+constexpr int kProgressRange = 1000;
 
 }  // namespace
 
@@ -54,7 +76,10 @@ class TMainFrame::TView : public IMainFormView {
  public:
   explicit TView(TMainFrame& frame) : f(frame) {}
 
-  void SetStatusText(const std::string& text) override { f.SetStatusText(Wx(text)); }
+  void SetStatusText(const std::string& text) override {
+    f.SetStatusText(Wx(text));
+    f.UpdateStatusTip();
+  }
 
   // Not wxSafeYield: that would switch the window off and swallow the very
   // input this is meant to let through. Nested yields are skipped.
@@ -130,22 +155,40 @@ class TMainFrame::TView : public IMainFormView {
     }
   }
   void SetCancelVisible(bool visible) override {
-    // The button gets a panel of its own beside the status text, so that a
-    // long progress text is not hidden under it.
+    // The bar and the button get panels of their own beside the status
+    // text, so that a long progress text is not hidden under them. The bar
+    // is as wide as a few characters, so that it grows with the text.
     wxStatusBar* bar = f.GetStatusBar();
     if (visible) {
-      const int widths[] = {-1, f.btnCancelDownload->GetBestSize().x + f.FromDIP(8)};
-      bar->SetFieldsCount(2, widths);
-      f.PlaceCancelButton();
+      const int widths[] = {-1, 8 * bar->GetCharHeight(),
+                            f.btnCancelDownload->GetBestSize().x + f.FromDIP(8)};
+      bar->SetFieldsCount(3, widths);
+      f.gauDownload->Pulse();
+      f.fTaskbarProgress = std::make_unique<wxAppProgressIndicator>(&f, kProgressRange);
+      f.fTaskbarProgress->Pulse();
     } else {
       bar->SetFieldsCount(1);
+      f.fTaskbarProgress.reset();
     }
+    f.gauDownload->Show(visible);
     f.btnCancelDownload->Show(visible);
+    f.PlaceDownloadControls();
+    f.UpdateStatusTip();
     // The pressed button is switched off meanwhile and loses the focus;
     // Cancel takes it, so that the keyboard still reaches the window
     // (Escape, or Space on the button).
     const wxWindow* focus = wxWindow::FindFocus();
     if (visible && (!focus || !focus->IsEnabled())) f.btnCancelDownload->SetFocus();
+  }
+  void SetProgress(std::optional<double> fraction) override {
+    if (fraction) {
+      const int value = static_cast<int>(std::lround(std::clamp(*fraction, 0.0, 1.0) * kProgressRange));
+      f.gauDownload->SetValue(value);
+      if (f.fTaskbarProgress) f.fTaskbarProgress->SetValue(value);
+    } else {
+      f.gauDownload->Pulse();
+      if (f.fTaskbarProgress) f.fTaskbarProgress->Pulse();
+    }
   }
 
  private:
@@ -180,13 +223,20 @@ TMainFrame::~TMainFrame() {
 }
 
 void TMainFrame::CreateControls() {
-  wxStatusBar* stat1 = CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP, wxID_ANY, "stat1");
+  // A text too long for the bar ends in an ellipsis; the frame itself then
+  // makes the whole text the bar's tooltip (UpdateStatusTip), which the
+  // toolkit's own tips would not do for a text set by the program.
+  wxStatusBar* stat1 =
+      CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~(wxSTB_SIZEGRIP | wxSTB_SHOW_TIPS), wxID_ANY, "stat1");
   stat1->SetFieldsCount(1);
-  // Shown in a second panel at the right end of the status bar while a
-  // download runs.
+  // The Cancel button and the progress bar are shown in panels of their own
+  // at the right end of the status bar while a download runs.
   btnCancelDownload = new wxButton(stat1, wxID_ANY, "Cancel", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT,
                                    wxDefaultValidator, "btnCancelDownload");
   btnCancelDownload->Hide();
+  gauDownload = new wxGauge(stat1, wxID_ANY, kProgressRange, wxDefaultPosition, wxDefaultSize,
+                            wxGA_HORIZONTAL | wxGA_SMOOTH, wxDefaultValidator, "gauDownload");
+  gauDownload->Hide();
 
   pnlMain = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, "pnlMain");
 
@@ -195,19 +245,19 @@ void TMainFrame::CreateControls() {
   // label of the focusable control created after it. The group and the
   // caption therefore come after the controls outside the group, so that
   // neither names one of them.
-  btnShutdown = new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconPlaySvg, 32), wxDefaultPosition, wxDefaultSize,
-                                   wxBU_AUTODRAW, wxDefaultValidator, "btnShutdown");
+  btnShutdown = new wxBitmapButton(pnlMain, wxID_ANY, ThemedIcon(kIconPlaySvg), wxDefaultPosition,
+                                   wxDefaultSize, wxBU_AUTODRAW, wxDefaultValidator, "btnShutdown");
   cbUseProxy = new wxCheckBox(pnlMain, wxID_ANY, _("&Use Proxy"), wxDefaultPosition, wxDefaultSize, 0,
                               wxDefaultValidator, "cbUseProxy");
   cbVersion = new wxComboBox(pnlMain, wxID_ANY, "cbVersion", wxDefaultPosition, wxDefaultSize, 0, nullptr,
                              wxCB_DROPDOWN, wxDefaultValidator, "cbVersion");
-  btnDownload = new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconDownloadSvg, 32), wxDefaultPosition,
+  btnDownload = new wxBitmapButton(pnlMain, wxID_ANY, ThemedIcon(kIconDownloadSvg), wxDefaultPosition,
                                    wxDefaultSize, wxBU_AUTODRAW, wxDefaultValidator, "btnDownload");
   cbAutoClose = new wxCheckBox(pnlMain, wxID_ANY, _("&Auto Close When Done"), wxDefaultPosition,
                                wxDefaultSize, 0, wxDefaultValidator, "cbAutoClose");
   cbAutoClose->SetValue(true);
   btnInstallShortcut =
-      new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconLinkSvg, 32), wxDefaultPosition, wxDefaultSize,
+      new wxBitmapButton(pnlMain, wxID_ANY, ThemedIcon(kIconLinkSvg), wxDefaultPosition, wxDefaultSize,
                          wxBU_AUTODRAW, wxDefaultValidator, "btnInstallShortcut");
   grpInternet = new wxStaticBox(pnlMain, wxID_ANY, "Internet Settings", wxDefaultPosition, wxDefaultSize, 0,
                                 "grpInternet");
@@ -291,18 +341,10 @@ void TMainFrame::LayoutControls() {
   main->AddSpacer(dip(10));
   pnlMain->SetSizer(main);
 
-  // Design sizes are minimums; the platform's controls may need more.
-  const auto atLeast = [this](wxWindow* w, int width, int height) {
-    const wxSize best = w->GetBestSize();
-    w->SetMinSize(wxSize(std::max(best.x, FromDIP(width)), std::max(best.y, FromDIP(height))));
-  };
-  atLeast(btnInstallShortcut, 44, 44);
-  atLeast(btnDownload, 42, 44);
-  atLeast(btnShutdown, 51, 44);
-  atLeast(cbVersion, 135, 21);
-  atLeast(cbUseProxy, 135, 17);
-  atLeast(cbAutoClose, 142, 17);
-  atLeast(edtProxyIP, 297, 21);
+  fDesignSizes = {{btnInstallShortcut, 44, 44}, {btnDownload, 42, 44}, {btnShutdown, 51, 44},
+                  {cbVersion, 135, 21},         {cbUseProxy, 135, 17}, {cbAutoClose, 142, 17},
+                  {edtProxyIP, 297, 21}};
+  ApplyMinSizes();
 
   // A first measure of the expanded layout; it is taken again once the
   // group is on screen.
@@ -312,9 +354,27 @@ void TMainFrame::LayoutControls() {
   ApplyHeight();
 }
 
+void TMainFrame::ApplyMinSizes() {
+  // Design sizes are minimums; the platform's controls may need more, and
+  // how much changes with the text size and once GTK has them on screen. So
+  // the minimum is worked out afresh from what the control asks for now,
+  // never kept from an earlier measure.
+  // An entry field also keeps a line of text and a margin: GTK raises its own
+  // idea of the height only some time after the field is on screen, and
+  // until then a large font would be cut off.
+  for (const auto& [control, width, height] : fDesignSizes) {
+    control->SetMinSize(wxDefaultSize);
+    control->InvalidateBestSize();
+    const wxSize best = control->GetBestSize();
+    const int line = dynamic_cast<wxTextEntry*>(control) ? control->GetCharHeight() + FromDIP(6) : 0;
+    control->SetMinSize(wxSize(std::max(best.x, FromDIP(width)), std::max({best.y, FromDIP(height), line})));
+  }
+}
+
 void TMainFrame::Measure() {
   // The sizer counts only what is shown, so each state's height is measured
   // while the window is in it; the other keeps its last measure.
+  ApplyMinSizes();
   wxSizer* main = pnlMain->GetSizer();
   const wxSize now = main->GetMinSize();
   if (main->IsShown(grpInternet->GetContainingSizer())) {
@@ -403,7 +463,17 @@ void TMainFrame::BindEvents() {
 
   btnCancelDownload->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { fForm->CancelDownload(); });
   GetStatusBar()->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
-    PlaceCancelButton();
+    PlaceDownloadControls();
+    // Not while GTK lays the bar out, which a tooltip change would upset.
+    CallAfter([this] { UpdateStatusTip(); });
+    event.Skip();
+  });
+  // A new theme (high contrast switched on or off) brings new colours for
+  // the icons.
+  Bind(wxEVT_SYS_COLOUR_CHANGED, [this](wxSysColourChangedEvent& event) {
+    btnShutdown->SetBitmap(ThemedIcon(kIconPlaySvg));
+    btnDownload->SetBitmap(ThemedIcon(kIconDownloadSvg));
+    btnInstallShortcut->SetBitmap(ThemedIcon(kIconLinkSvg));
     event.Skip();
   });
   Bind(wxEVT_CHAR_HOOK, &TMainFrame::OnCharHook, this);
@@ -439,14 +509,31 @@ void TMainFrame::OnHoverTimer(wxTimerEvent&) {
   if (fHovered) fForm->ControlMouseEnter(*fHovered);
 }
 
-void TMainFrame::PlaceCancelButton() {
+void TMainFrame::PlaceDownloadControls() {
   wxStatusBar* bar = GetStatusBar();
-  wxRect field;
-  if (bar->GetFieldsCount() < 2 || !bar->GetFieldRect(1, field)) return;
+  wxRect gaugeField;
+  wxRect cancelField;
+  if (bar->GetFieldsCount() < 3 || !bar->GetFieldRect(1, gaugeField) || !bar->GetFieldRect(2, cancelField))
+    return;
+  const int barHeight = bar->GetClientSize().y;
+  const int gaugeHeight = std::min(gaugeField.height, std::max(gauDownload->GetBestSize().y, barHeight / 2));
+  gauDownload->SetSize(gaugeField.x, (barHeight - gaugeHeight) / 2, gaugeField.width, gaugeHeight);
   const wxSize best = btnCancelDownload->GetBestSize();
-  const int height = std::min(best.y, bar->GetClientSize().y);
-  btnCancelDownload->SetSize(field.x + (field.width - best.x) / 2, (bar->GetClientSize().y - height) / 2,
+  const int height = std::min(best.y, barHeight);
+  btnCancelDownload->SetSize(cancelField.x + (cancelField.width - best.x) / 2, (barHeight - height) / 2,
                              best.x, height);
+}
+
+void TMainFrame::UpdateStatusTip() {
+  // The bar shortens a text too long for its panel with an ellipsis; the
+  // whole text is then its tooltip.
+  wxStatusBar* bar = GetStatusBar();
+  const wxString text = bar->GetStatusText(0);
+  wxRect field;
+  const bool cut =
+      !text.empty() && bar->GetFieldRect(0, field) && bar->GetTextExtent(text).x + FromDIP(8) > field.width;
+  if (cut && bar->GetToolTipText() != text) bar->SetToolTip(text);
+  if (!cut && bar->GetToolTip()) bar->UnsetToolTip();
 }
 
 void TMainFrame::OnCharHook(wxKeyEvent& event) {

@@ -17,6 +17,8 @@ class wxBitmapButton;
 class wxButton;
 class wxCheckBox;
 class wxComboBox;
+class wxGauge;
+class wxAppProgressIndicator;
 class wxStaticBitmap;
 class wxStaticBox;
 class wxStaticText;
@@ -44,6 +46,9 @@ class TMainFrame : public wxFrame {
   // Tooltips, and the names and descriptions screen readers read.
   void DescribeControls();
   void LayoutControls();
+  // Gives each control with a design size at least that size and at least
+  // what it asks for now.
+  void ApplyMinSizes();
   // Sizes the controls and works out the collapsed and expanded heights.
   void Measure();
   // Gives the frame the client size for fDesignHeight, now and again once
@@ -64,8 +69,10 @@ class TMainFrame : public wxFrame {
   // Moves the keyboard focus to the next (or previous) control of
   // fTabOrder that can take it; false when the focus is on none of them.
   bool MoveFocus(bool forward);
-  // Keeps the Cancel button in its status bar panel.
-  void PlaceCancelButton();
+  // Keeps the progress bar and the Cancel button in their status bar panels.
+  void PlaceDownloadControls();
+  // The status text as the status bar's tooltip while it is cut short.
+  void UpdateStatusTip();
 
   std::unique_ptr<TView> fView;
   std::unique_ptr<TMainForm> fForm;
@@ -86,6 +93,14 @@ class TMainFrame : public wxFrame {
   int fClientWidth = 0;
   int fCollapsedClientHeight = 0;
   int fExpandedClientHeight = 0;
+  struct TDesignSize {
+    wxWindow* control;
+    int width;
+    int height;
+  };
+  std::vector<TDesignSize> fDesignSizes;
+  // The taskbar button's progress while a download runs (Windows).
+  std::unique_ptr<wxAppProgressIndicator> fTaskbarProgress;
 
   wxPanel* pnlMain = nullptr;
   wxStaticBitmap* imgOrvane = nullptr;
@@ -101,6 +116,7 @@ class TMainFrame : public wxFrame {
   wxStaticText* lblProxyIP = nullptr;
   wxTextCtrl* edtProxyIP = nullptr;
   wxButton* btnCancelDownload = nullptr;
+  wxGauge* gauDownload = nullptr;
 };
 
 }  // namespace orvane

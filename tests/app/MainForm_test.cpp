@@ -77,8 +77,14 @@ TEST_F(MainFormTest, StartWithoutConfigDownloadsItAndSelectsTheDefault) {
   EXPECT_THAT(view.title, HasSubstr(" build "));
   EXPECT_THAT(view.heights, ElementsAre(190));
   EXPECT_TRUE(view.inputEnabled);
-  // The download reported its progress in the status bar.
+  // The download reported its progress in the status bar and on the
+  // progress bar, which ended full and went away; the status bar then says
+  // what came of it rather than keeping the last progress text.
   EXPECT_THAT(view.statusHistory, testing::Contains(StartsWith("Downloading orvanesupport.json: ")));
+  ASSERT_FALSE(view.progress.empty());
+  EXPECT_EQ(view.progress.back(), 1.0);
+  EXPECT_FALSE(view.cancelVisible);
+  EXPECT_EQ(view.status, "Option list loaded: 4 options");
 }
 
 TEST_F(MainFormTest, StartWithPresentConfigLoadsWithoutAsking) {
@@ -192,6 +198,8 @@ TEST_F(MainFormTest, FailedDownloadAtStartLeavesAnEmptyBox) {
   EXPECT_EQ(view.optionText, "cbVersion");
   ASSERT_NE(form->Config(), nullptr);
   EXPECT_EQ(form->Config()->NumberOfLinks(), 0);
+  EXPECT_EQ(view.status, "Download failed");
+  EXPECT_FALSE(view.cancelVisible);
 }
 
 TEST_F(MainFormTest, RedownloadWithOkReplacesAndReloads) {
@@ -381,6 +389,11 @@ TEST_F(MainFormTest, FirstActivationDuringAHandlerRunsTheStartUpWhenItEnds) {
   PutConfig(ConfigText(kFour, 3));
   form->Activated();
   EXPECT_EQ(view.optionText, "remotely_x86");
+}
+
+TEST(ProgressTextTest, OptionListLoadedCountsOneOrMore) {
+  EXPECT_EQ(OptionListLoadedText(1), "Option list loaded: 1 option");
+  EXPECT_EQ(OptionListLoadedText(4), "Option list loaded: 4 options");
 }
 
 TEST(ProgressTextTest, ShowsReceivedAndTotalInOneUnit) {

@@ -9,6 +9,7 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/gauge.h>
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 #include <wx/statbox.h>
@@ -19,13 +20,19 @@
 #include <wx/utils.h>
 #include <wx/weakref.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/IconColours.h"
 #include "support/ConfigServer.h"
+#include "support/DesktopTheme.h"
 #include "support/TestSupport.h"
 #include "support/WxTestSupport_wx.h"
 
@@ -72,6 +79,74 @@ void ExpectNothingClipped(wxFrame* frame) {
   }
 }
 
+// The status bar, below the client area, holds a line of text.
+void ExpectStatusBarFits(wxFrame* frame) {
+  wxStatusBar* bar = frame->GetStatusBar();
+  EXPECT_GE(bar->GetClientSize().y, bar->GetCharHeight());
+}
+
+// How an icon stands out from the face it is drawn on, in a picture of its
+// button: within the icon's square in the middle, the most frequent colour
+// is the face; every pixel visibly apart from it (edges included) is the
+// icon's, and the median of their contrast ratios against the face counts.
+struct TIconContrast {
+  double median = 0;
+  std::size_t pixels = 0;
+};
+
+TIconContrast MeasureIcon(const wxImage& button, int iconSize) {
+  const int side = std::min({iconSize, button.GetWidth(), button.GetHeight()});
+  const wxImage icon =
+      button.GetSubImage(wxRect((button.GetWidth() - side) / 2, (button.GetHeight() - side) / 2, side, side));
+  std::map<std::uint32_t, int> counts;
+  const auto pixel = [&](int x, int y) {
+    return TRgb{icon.GetRed(x, y), icon.GetGreen(x, y), icon.GetBlue(x, y)};
+  };
+  const auto key = [](TRgb c) { return (std::uint32_t{c.r} << 16) | (std::uint32_t{c.g} << 8) | c.b; };
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) ++counts[key(pixel(x, y))];
+  const std::uint32_t faceKey =
+      std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+        return a.second < b.second;
+      })->first;
+  const TRgb face{static_cast<std::uint8_t>(faceKey >> 16), static_cast<std::uint8_t>(faceKey >> 8),
+                  static_cast<std::uint8_t>(faceKey)};
+  std::vector<double> ratios;
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      const double ratio = ContrastRatio(pixel(x, y), face);
+      if (ratio >= 1.1) ratios.push_back(ratio);
+    }
+  }
+  if (ratios.empty()) return {};
+  std::nth_element(ratios.begin(), ratios.begin() + static_cast<std::ptrdiff_t>(ratios.size() / 2),
+                   ratios.end());
+  return {ratios[ratios.size() / 2], ratios.size()};
+}
+
+// Puts the desktop's theme back when the test ends, however it ends.
+class ThemeRestorer {
+ public:
+  ~ThemeRestorer() {
+    if (before_) test::SwitchDesktopTheme(*before_);
+  }
+  bool Switch(const std::string& theme) {
+    const std::optional<std::string> was = test::SwitchDesktopTheme(theme);
+    if (was && !before_) before_ = was;
+    return was.has_value();
+  }
+
+ private:
+  std::optional<std::string> before_;
+};
+
+// The text size the test runs at (GDK_DPI_SCALE, which CTest sets for the
+// large-text runs), for the names of its pictures.
+std::string TextScaleSuffix() {
+  const char* scale = std::getenv("GDK_DPI_SCALE");
+  return scale && *scale ? std::string("-text-") + scale + "x" : std::string();
+}
+
 class MainFrameTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -114,6 +189,9 @@ class MainFrameTest : public testing::Test {
       if (!alive || !frame->Form().IsDownloading() || server.Requests() == requestsBefore) return;
       ++ticksWhileStalled;
       cancelShown = Control<wxButton>(frame, "btnCancelDownload")->IsShown();
+      auto* gauge = Control<wxGauge>(frame, "gauDownload");
+      gaugeShownInBar =
+          gauge->IsShown() && wxRect(frame->GetStatusBar()->GetClientSize()).Contains(gauge->GetRect());
       if (ticksWhileStalled == 3) duringStall();
     });
     timer.Start(20);
@@ -133,6 +211,7 @@ class MainFrameTest : public testing::Test {
 
   int ticksWhileStalled = 0;
   bool cancelShown = false;
+  bool gaugeShownInBar = false;
 
   // Ticks a check box as a click would.
   void Toggle(const char* name) {
@@ -269,17 +348,21 @@ TEST_F(MainFrameTest, UseProxyShowsTheGroupInATallerWindow) {
   const int collapsed = frame->GetClientSize().y;
   EXPECT_FALSE(group->IsShown());
   ExpectNothingClipped(frame);
-  EXPECT_TRUE(test::SaveScreenshot(frame, test::ArtifactDir() / "main-window-collapsed.png"));
+  ExpectStatusBarFits(frame);
+  EXPECT_TRUE(test::SaveScreenshot(
+      frame, test::ArtifactDir() / ("main-window-collapsed" + TextScaleSuffix() + ".png")));
 
   Toggle("cbUseProxy");
   Pump();
   EXPECT_TRUE(group->IsShownOnScreen());
   EXPECT_GT(frame->GetClientSize().y, collapsed);
   ExpectNothingClipped(frame);
-  frame->SetStatusText("Select preferred Remote Support Option");
-  EXPECT_TRUE(test::SaveScreenshot(frame, test::ArtifactDir() / "main-window.png"));
-
   auto* proxy = Control<wxTextCtrl>(frame, "edtProxyIP");
+  proxy->ChangeValue("192.168.100.200:3128");
+  frame->SetStatusText("Select preferred Remote Support Option");
+  EXPECT_TRUE(
+      test::SaveScreenshot(frame, test::ArtifactDir() / ("main-window" + TextScaleSuffix() + ".png")));
+
   proxy->ChangeValue("10.0.0.1:3128");
   Toggle("cbProxyAutoConfig");
   EXPECT_EQ(proxy->GetValue(), "");
@@ -289,6 +372,43 @@ TEST_F(MainFrameTest, UseProxyShowsTheGroupInATallerWindow) {
   Pump();
   EXPECT_FALSE(group->IsShown());
   EXPECT_EQ(frame->GetClientSize().y, collapsed);
+}
+
+TEST_F(MainFrameTest, LongStatusTextsAreWholeInTheTooltip) {
+  // The pointer off the window, where no hint replaces the text.
+  wxUIActionSimulator().MouseMove(frame->GetScreenRect().GetBottomRight() + wxPoint(40, 40));
+  Pump();
+  wxStatusBar* bar = frame->GetStatusBar();
+  const std::string longText =
+      "Download Failed with Status Code: 407 Proxy Authentication Required from proxy.example.internal:3128 "
+      "while fetching orvanesupport.json";
+  frame->Form().View().SetStatusText(longText);
+  Pump();
+  EXPECT_EQ(bar->GetToolTipText().utf8_string(), longText);
+  frame->Form().View().SetStatusText("Download cancelled");
+  Pump();
+  EXPECT_EQ(bar->GetToolTip(), nullptr);
+}
+
+// A theme switched while the window is open (as a user does in the system
+// settings): the icons are drawn again in colours that stand out from the
+// button face by at least 3:1, on the dark and on the light high-contrast
+// theme.
+TEST_F(MainFrameTest, IconsStandOutOnHighContrastThemes) {
+  ThemeRestorer themes;
+  for (const std::string theme : {"HighContrastInverse", "HighContrast"}) {
+    SCOPED_TRACE(theme);
+    if (!themes.Switch(theme)) GTEST_SKIP() << "the theme cannot be switched from inside the program here";
+    Pump(30);
+    for (const char* name : {"btnShutdown", "btnDownload", "btnInstallShortcut"}) {
+      wxWindow* button = Control<wxWindow>(frame, name);
+      const TIconContrast icon =
+          MeasureIcon(test::CaptureScreen(button->GetScreenRect()), frame->FromDIP(32));
+      EXPECT_GE(icon.pixels, 40u) << name;
+      EXPECT_GE(icon.median, kMinIconContrast) << name;
+    }
+    EXPECT_TRUE(test::SaveScreenshot(frame, test::ArtifactDir() / ("main-window-" + theme + ".png")));
+  }
 }
 
 TEST_F(MainFrameTest, ClosingWhileAHandlerRunsWaitsForIt) {
@@ -319,7 +439,9 @@ TEST_F(MainFrameTest, EscapeCancelsAStalledDownloadAndKeepsTheList) {
   // ended it.
   EXPECT_GE(ticksWhileStalled, 3);
   EXPECT_TRUE(cancelShown);
+  EXPECT_TRUE(gaugeShownInBar);
   EXPECT_FALSE(Control<wxButton>(frame, "btnCancelDownload")->IsShown());
+  EXPECT_FALSE(Control<wxGauge>(frame, "gauDownload")->IsShown());
   EXPECT_EQ(Status(), "Download cancelled");
   EXPECT_EQ(test::ReadFileBytes(dir / kConfigFileName), before);
   EXPECT_EQ(

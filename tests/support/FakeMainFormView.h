@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,7 @@ class FakeMainFormView : public IMainFormView {
   bool closed = false;
   bool inputEnabled = true;
   bool cancelVisible = false;
+  std::vector<std::optional<double>> progress;  // every SetProgress, in order
   int pumps = 0;
 
   // --- the script ---
@@ -102,6 +104,7 @@ class FakeMainFormView : public IMainFormView {
   void Close() override { closed = true; }
   void SetInputEnabled(bool enabled) override { inputEnabled = enabled; }
   void SetCancelVisible(bool visible) override { cancelVisible = visible; }
+  void SetProgress(std::optional<double> fraction) override { progress.push_back(fraction); }
 
  private:
   void Record(const Box& box) {
