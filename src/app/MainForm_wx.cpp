@@ -14,6 +14,7 @@
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
+#include <wx/translation.h>
 #include <wx/utils.h>
 
 #include <algorithm>
@@ -167,8 +168,8 @@ void TMainFrame::CreateControls() {
   stat1->SetFieldsCount(1);
   // Shown in a second panel at the right end of the status bar while a
   // download runs.
-  btnCancelDownload = new wxButton(stat1, wxID_ANY, "Cancel", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT,
-                                   wxDefaultValidator, "btnCancelDownload");
+  btnCancelDownload = new wxButton(stat1, wxID_ANY, _("Cancel"), wxDefaultPosition, wxDefaultSize,
+                                   wxBU_EXACTFIT, wxDefaultValidator, "btnCancelDownload");
   btnCancelDownload->Hide();
 
   pnlMain = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, "pnlMain");
@@ -185,22 +186,22 @@ void TMainFrame::CreateControls() {
   // The focusable controls are created in tab order.
   btnShutdown = new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconPlaySvg, 32), wxDefaultPosition, wxDefaultSize,
                                    wxBU_AUTODRAW, wxDefaultValidator, "btnShutdown");
-  grpInternet = new wxStaticBox(pnlMain, wxID_ANY, "Internet Settings", wxDefaultPosition, wxDefaultSize, 0,
-                                "grpInternet");
-  lblProxyIP = new wxStaticText(grpInternet, wxID_ANY, "Proxy Server Address (IP:Port)", wxDefaultPosition,
+  grpInternet = new wxStaticBox(pnlMain, wxID_ANY, _("Internet Settings"), wxDefaultPosition, wxDefaultSize,
+                                0, "grpInternet");
+  lblProxyIP = new wxStaticText(grpInternet, wxID_ANY, _("Proxy Server Address (IP:Port)"), wxDefaultPosition,
                                 wxDefaultSize, 0, "edtProxyIPLabel");
   edtProxyIP = new wxTextCtrl(grpInternet, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, 0,
                               wxDefaultValidator, "edtProxyIP");
-  cbProxyAutoConfig = new wxCheckBox(grpInternet, wxID_ANY, "Auto Config Proxy (WPAD)", wxDefaultPosition,
+  cbProxyAutoConfig = new wxCheckBox(grpInternet, wxID_ANY, _("Auto Config Proxy (WPAD)"), wxDefaultPosition,
                                      wxDefaultSize, 0, wxDefaultValidator, "cbProxyAutoConfig");
-  cbUseProxy = new wxCheckBox(pnlMain, wxID_ANY, "Use Proxy", wxDefaultPosition, wxDefaultSize, 0,
+  cbUseProxy = new wxCheckBox(pnlMain, wxID_ANY, _("Use Proxy"), wxDefaultPosition, wxDefaultSize, 0,
                               wxDefaultValidator, "cbUseProxy");
   cbVersion = new wxComboBox(pnlMain, wxID_ANY, "cbVersion", wxDefaultPosition, wxDefaultSize, 0, nullptr,
                              wxCB_DROPDOWN, wxDefaultValidator, "cbVersion");
   btnDownload = new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconDownloadSvg, 32), wxDefaultPosition,
                                    wxDefaultSize, wxBU_AUTODRAW, wxDefaultValidator, "btnDownload");
-  cbAutoClose = new wxCheckBox(pnlMain, wxID_ANY, "Auto Close When Done", wxDefaultPosition, wxDefaultSize, 0,
-                               wxDefaultValidator, "cbAutoClose");
+  cbAutoClose = new wxCheckBox(pnlMain, wxID_ANY, _("Auto Close When Done"), wxDefaultPosition, wxDefaultSize,
+                               0, wxDefaultValidator, "cbAutoClose");
   cbAutoClose->SetValue(true);
   btnInstallShortcut =
       new wxBitmapButton(pnlMain, wxID_ANY, Svg(kIconLinkSvg, 32), wxDefaultPosition, wxDefaultSize,
