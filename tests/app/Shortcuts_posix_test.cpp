@@ -19,7 +19,9 @@
 
 #include "app/Shortcuts.h"
 #include "app/ShortcutsFixture.h"
+#include "support/RecordingLogControl.h"
 #include "support/TestSupport.h"
+#include "system/Translate.h"
 
 namespace orvane {
 namespace {
@@ -118,6 +120,30 @@ TEST_F(ShortcutPosix, FirstClickInstallsTheCopyAndTwoValidEntriesThatStartIt) {
   EXPECT_EQ(lines, folder.string() + "\n" + copy.string() + "\n");
 }
 
+// The status bar shows the text in the window's language; the log line keeps
+// the English one (a marked "translation" stands for a catalog here).
+TEST_F(ShortcutPosix, StatusIsTranslatedAndTheLogStaysEnglish) {
+  struct TMarkedTexts {
+    TMarkedTexts() {
+      SetTranslator([](const char* english) -> std::string { return std::string("<de>") + english; },
+                    nullptr);
+    }
+    ~TMarkedTexts() { SetTranslator(nullptr, nullptr); }
+  } marked;
+  TLogSettings settings;
+  settings.AlwaysShowDebug = true;
+  settings.MemoNumRows = 100;
+  test::ScopedRecordingLogger log(settings);
+
+  EXPECT_EQ(Click(), std::string("<de>") + test::kCreated);
+  const std::vector<std::string>& lines = log.control->lines;
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(), std::string("(Debug        ): Shortcut: ") + test::kCreated),
+      lines.end())
+      << testing::PrintToString(lines);
+  for (const std::string& line : lines) EXPECT_EQ(line.find("<de>"), std::string::npos) << line;
+}
+
 TEST_F(ShortcutPosix, SecondClickReplacesTheCopyAndRewritesTheEntries) {
   ASSERT_EQ(Click(), test::kCreated);
   WriteFileBytes(desktop / "OrvaneSupport.desktop", "stale");
@@ -131,7 +157,8 @@ TEST_F(ShortcutPosix, SecondClickReplacesTheCopyAndRewritesTheEntries) {
   EXPECT_TRUE(IsExecutable(folder / "orvane-pac-eval"));
   EXPECT_EQ(ReadFileBytes(desktop / "OrvaneSupport.desktop"), ReadFileBytes(menu / "OrvaneSupport.desktop"));
   EXPECT_EQ(Names(desktop), std::vector<std::string>{"OrvaneSupport.desktop"});
-  EXPECT_EQ(Names(folder), (std::vector<std::string>{"OrvaneSupport", "OrvaneSupport.png", "orvane-pac-eval"}));
+  EXPECT_EQ(Names(folder),
+            (std::vector<std::string>{"OrvaneSupport", "OrvaneSupport.png", "orvane-pac-eval"}));
 }
 
 TEST_F(ShortcutPosix, RunningFromTheCopyRewritesTheEntriesOnly) {
