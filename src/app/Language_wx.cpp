@@ -20,13 +20,31 @@ std::string TranslatePlural(const char* singular, const char* plural, unsigned l
       .utf8_string();
 }
 
+#ifdef __WINDOWS__
+// Windows hands resource names back in capitals ("ORVANESUPPORT_DE"), so
+// the catalogs on offer read "DE"; matched against the user's languages
+// ("de", "de_AT") they must read as catalog names do.
+class TResourceCatalogs : public wxResourceTranslationsLoader {
+ public:
+  wxArrayString GetAvailableTranslations(const wxString& domain) const override {
+    wxArrayString names = wxResourceTranslationsLoader::GetAvailableTranslations(domain);
+    for (wxString& name : names) {
+      const wxString language = name.BeforeFirst('_').Lower();
+      const wxString region = name.AfterFirst('_').Upper();
+      name = region.empty() ? language : language + "_" + region;
+    }
+    return names;
+  }
+};
+#endif
+
 }  // namespace
 
 void InstallTranslations(const std::string& language) {
   auto* translations = new wxTranslations;
 #ifdef __WINDOWS__
   // The catalogs travel inside the program: one file to hand out.
-  translations->SetLoader(new wxResourceTranslationsLoader);
+  translations->SetLoader(new TResourceCatalogs);
 #else
   static bool prefixesAdded = false;
   if (!prefixesAdded) {
