@@ -15,8 +15,11 @@
 
 #include "app/AppLifecycle.h"
 #include "app/Icons.h"
+#include "app/Language.h"
+#include "app/Language_wx.h"
 #include "app/MainForm_wx.h"
 #include "app/Shortcuts.h"
+#include "cmdline/CmdLineParaHandler.h"
 #include "cmdline/HelpForm_wx.h"
 #include "logging/Logging.h"
 
@@ -64,6 +67,11 @@ class TOrvaneApp : public wxApp {
   bool OnInit() override {
     SetAppName("OrvaneSupport");
     SetAppDisplayName("Orvane Support");
+    // Before anything is shown, the logging help page included.
+    {
+      TCmdLineParaHandler handler(true, false);
+      InstallTranslations(RequestedLanguage(handler));
+    }
     // The logging unit may show its help page before the main window
     // exists, so the help dialog's view comes first.
     InstallWxHelpView();
@@ -81,6 +89,7 @@ class TOrvaneApp : public wxApp {
   int OnExit() override {
     if (fUnitsStarted) StopProgramUnits();
     SetExceptionBoxHook({});
+    RemoveTranslations();
     return wxApp::OnExit();
   }
 

@@ -128,7 +128,7 @@ std::string TConfigSignatureDownload::Check(std::string_view newListBytes) const
   const std::string why = VerifyConfigSignature(fKey, newListBytes, fNewSignatureFile);
   if (why.empty()) return {};
   LogConfigRefusal("download", why);
-  return kConfigNotSignedMessage;
+  return Tr(kConfigNotSignedMessage);
 }
 
 void TConfigSignatureDownload::Finish() {

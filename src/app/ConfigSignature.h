@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "net/DownloadFile.h"
+#include "system/Translate.h"
 
 namespace orvane {
 
@@ -22,7 +23,7 @@ inline constexpr char kNewConfigSignatureSuffix[] = ".sig.new";
 // What the user is told when a list is refused; the log says which check
 // failed.
 inline constexpr char kConfigNotSignedMessage[] =
-    "The option list is not signed by the maker and was not used.";
+    TR_NOOP("The option list is not signed by the maker and was not used.");
 
 // The key compiled into the program: PEM text, empty when none was set.
 const std::string& BuiltInConfigPublicKey();

@@ -26,6 +26,7 @@
 #include "app/RemoteSupportConfig.h"
 #include "logging/Logging.h"
 #include "system/CheckedFile.h"
+#include "system/Translate.h"
 #include "system/Utf8.h"
 
 namespace orvane {
@@ -35,12 +36,13 @@ namespace {
 constexpr char kTeamViewerOption[] = "teamviewer";
 constexpr char kTeamViewerProcess[] = "TeamViewer.exe";
 constexpr char kQuickSupportFile[] = "TeamViewerQS.exe";
-constexpr char kCheckIntegrityStatus[] = "Check File Integriy. This will take some time...";
-constexpr char kNothingStartedStatus[] = "Download failed, nothing started";
-constexpr char kWebPageHint[] =
-    "The server sent a web page instead of the program. A proxy or a sign-in page may be in the way.";
+constexpr char kCheckIntegrityStatus[] = TR_NOOP("Check File Integriy. This will take some time...");
+constexpr char kNothingStartedStatus[] = TR_NOOP("Download failed, nothing started");
+constexpr char kWebPageHint[] = TR_NOOP(
+    "The server sent a web page instead of the program. A proxy or a sign-in page may be in the way.");
 
-// The three Remotely workflows differ only in these texts and choices.
+// The three Remotely workflows differ only in these texts and choices. The
+// texts are English; they are shown through Tr.
 struct TRemotelyWorkflow {
   const char* OptionName;
   const char* FileName;
@@ -55,10 +57,10 @@ constexpr TRemotelyWorkflow kRemotelyX64{
     "remotely_x64",
     "Remotely_Desktop-[a735]_x64.exe",
     false,
-    "Downloading Remotely x64 Client",
-    "Starting Remotely x64 process",
-    "Remotely x64 will start now\r\nif a warning pops up, allow execution to continue\r\n"
-    "Share your Session ID when asked",
+    TR_NOOP("Downloading Remotely x64 Client"),
+    TR_NOOP("Starting Remotely x64 process"),
+    TR_NOOP("Remotely x64 will start now\r\nif a warning pops up, allow execution to continue\r\n"
+            "Share your Session ID when asked"),
     false,
 };
 
@@ -66,10 +68,10 @@ constexpr TRemotelyWorkflow kRemotelyX86{
     "remotely_x86",
     "Remotely_Desktop-[a735]_x86.exe",
     true,
-    "Downloading Remotely x86 Client",
-    "Starting Remotely x86 process",
-    "Remotely x86 will start now\r\nif a warning pops up, allow execution to continue\r\n"
-    "Share your Session ID when asked",
+    TR_NOOP("Downloading Remotely x86 Client"),
+    TR_NOOP("Starting Remotely x86 process"),
+    TR_NOOP("Remotely x86 will start now\r\nif a warning pops up, allow execution to continue\r\n"
+            "Share your Session ID when asked"),
     false,
 };
 
@@ -78,9 +80,10 @@ constexpr TRemotelyWorkflow kRemotelyInstall{
     "Remotely_Install-[a735].exe",
     true,
     nullptr,
-    "Starting Remotely Persistent Client Installation",
-    "Remotely Persistent Client Installation will start now\r\nif a warning pops up, allow execution to "
-    "continue\r\n\r\nFor the Installation Administrative Privileges are required!",
+    TR_NOOP("Starting Remotely Persistent Client Installation"),
+    TR_NOOP(
+        "Remotely Persistent Client Installation will start now\r\nif a warning pops up, allow execution to "
+        "continue\r\n\r\nFor the Installation Administrative Privileges are required!"),
     true,
 };
 
@@ -135,7 +138,7 @@ bool IsWebPage(const std::string& contentType, const std::string& path) {
 // The checksum error of a fresh download, with a word on what probably came
 // instead when that was a web page.
 std::string ChecksumError(std::string message, const std::string& contentType, const std::string& path) {
-  if (IsWebPage(contentType, path)) message += std::string("\r\n") + kWebPageHint;
+  if (IsWebPage(contentType, path)) message += "\r\n" + Tr(kWebPageHint);
   return message;
 }
 
@@ -146,7 +149,7 @@ bool FetchTool(TMainForm& form, const std::string& url, const std::string& path,
   hooks.ContentType = &contentType;
   hooks.Executable = true;
   const TDownloadResult result = form.DownloadFile(url, path, std::move(hooks));
-  if (result == TDownloadResult::Failed) form.ShowStatus(kNothingStartedStatus, kStatusDelayMs);
+  if (result == TDownloadResult::Failed) form.ShowStatus(Tr(kNothingStartedStatus), kStatusDelayMs);
   if (result != TDownloadResult::Done) DebugFmt("Download of %s did not complete - nothing to start", path);
   return result == TDownloadResult::Done;
 }
@@ -158,7 +161,7 @@ TRemoteSupportItem RequireOption(const TMainForm& form, const std::string& name)
   const TRemoteSupportItem* item = config ? config->GetElementByName(name) : nullptr;
   if (!item)
     throw std::runtime_error(
-        fmt::format("No remote support option named \"{}\" in the configuration.", name));
+        fmt::format(fmt::runtime(Tr("No remote support option named \"{}\" in the configuration.")), name));
   return *item;
 }
 
@@ -188,7 +191,7 @@ bool RunTeamViewer(TMainForm& form, const std::string& programFolder) {
 
   if ((!FileExists(startPath) && form.needDownloadTeamViewer) || form.forceDownloadTeamviewer) {
     Debug("Need to download Teamviewer");
-    form.ShowStatus("Downloading Teamviewer from Orvane", kStatusDelayMs);
+    form.ShowStatus(Tr("Downloading Teamviewer from Orvane"), kStatusDelayMs);
     // The present file stays until a new one has arrived: a download that
     // fails or is cancelled ends the press before anything is stopped or
     // started, and leaves the file as it was.
@@ -201,15 +204,15 @@ bool RunTeamViewer(TMainForm& form, const std::string& programFolder) {
     TCheckedFile downloaded(startPath);
     if (downloaded.SHA256() != option.sha256())
       throw std::runtime_error(ChecksumError(
-          "Hash of downloaded Executable does not match the original file!", contentType, startPath));
+          Tr("Hash of downloaded Executable does not match the original file!"), contentType, startPath));
     quickSupport = std::move(downloaded);
     Debug("Checksum test passed - continue");
-    form.ShowStatus("Download Successful", kStatusDelayMs);
+    form.ShowStatus(Tr("Download Successful"), kStatusDelayMs);
   }
 
   if (form.mustkillProcess) {
     Debug("Kill existing Process");
-    form.ShowStatus("Killing wrong Teamviewer Version process", kStatusDelayMs);
+    form.ShowStatus(Tr("Killing wrong Teamviewer Version process"), kStatusDelayMs);
     launch.KillProcess(pid);
   }
 
@@ -225,13 +228,14 @@ bool RunTeamViewer(TMainForm& form, const std::string& programFolder) {
     TCheckedFile present(startPath);
     if (present.SHA256() != option.sha256())
       throw std::runtime_error(fmt::format(
-          "The file \"{}\" does not carry the expected checksum, so it is not started.", startPath));
+          fmt::runtime(Tr("The file \"{}\" does not carry the expected checksum, so it is not started.")),
+          startPath));
     quickSupport = std::move(present);
   }
 
-  form.ShowStatus("Starting Teamviewer process", kStatusDelayMs);
+  form.ShowStatus(Tr("Starting Teamviewer process"), kStatusDelayMs);
   Debug("Start it");
-  form.View().ShowMessage("TeamViewer will start now");
+  form.View().ShowMessage(Tr("TeamViewer will start now"));
   if (quickSupport)
     launch.ShellOpenChecked(*quickSupport, "");
   else
@@ -250,32 +254,33 @@ bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemot
   std::optional<TCheckedFile> checked;
 
   if (FileExists(fileName)) {
-    form.ShowStatus(kCheckIntegrityStatus, kStatusDelayMs);
+    form.ShowStatus(Tr(kCheckIntegrityStatus), kStatusDelayMs);
     checked.emplace(CheckedStartPath(programFolder, fileName));
     const std::string actual = checked->SHA256();
     if (actual != option.sha256()) {
       checked.reset();
-      form.ShowStatus("Checksum invalid, force re-download...", kStatusDelayMs);
+      form.ShowStatus(Tr("Checksum invalid, force re-download..."), kStatusDelayMs);
       if (workflow.ShowChecksumMismatch)
-        form.View().ShowMessage(
-            fmt::format("Expected: {}\r\nActual: {}", EscapeControlChars(option.sha256()), actual));
+        form.View().ShowMessage(fmt::format(fmt::runtime(Tr("Expected: {}\r\nActual: {}")),
+                                            EscapeControlChars(option.sha256()), actual));
       redownload = true;
     }
   }
 
   if (!FileExists(fileName) || redownload) {
     // The present file stays until a new one has arrived (see RunTeamViewer).
-    if (workflow.DownloadStatus) form.ShowStatus(workflow.DownloadStatus, kStatusDelayMs);
+    if (workflow.DownloadStatus) form.ShowStatus(Tr(workflow.DownloadStatus), kStatusDelayMs);
     std::string contentType;
     if (!FetchTool(form, option.url(), fileName, contentType)) return false;
-    form.ShowStatus("Download finished", kStatusDelayMs);
-    form.ShowStatus(kCheckIntegrityStatus, kStatusDelayMs);
+    form.ShowStatus(Tr("Download finished"), kStatusDelayMs);
+    form.ShowStatus(Tr(kCheckIntegrityStatus), kStatusDelayMs);
     checked.emplace(CheckedStartPath(programFolder, fileName));
     const std::string actual = checked->SHA256();
     if (actual != option.sha256()) {
-      form.ShowStatus("Checksum invalid, give up...", kStatusDelayMs);
+      form.ShowStatus(Tr("Checksum invalid, give up..."), kStatusDelayMs);
       throw std::runtime_error(ChecksumError(
-          fmt::format("Download not successful, checksum invalid!\r\nExp SHA256: {} \r\nAct SHA256: {}",
+          fmt::format(fmt::runtime(Tr(
+                          "Download not successful, checksum invalid!\r\nExp SHA256: {} \r\nAct SHA256: {}")),
                       EscapeControlChars(option.sha256()), actual),
           contentType, fileName));
     }
@@ -283,9 +288,9 @@ bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemot
 
   if (checked->Path() != programFolder + fileName)
     DebugFmt("Working directory is not the program folder - start the checked file %s", checked->Path());
-  form.ShowStatus(workflow.StartStatus, kStatusDelayMs);
+  form.ShowStatus(Tr(workflow.StartStatus), kStatusDelayMs);
   Debug("Start it");
-  form.View().ShowMessage(workflow.StartMessage);
+  form.View().ShowMessage(Tr(workflow.StartMessage));
   form.LaunchSystem().ShellOpenChecked(*checked, workflow.PassOptArgs ? option.OptArgs() : std::string());
   Debug("Exit self");
   return true;
@@ -296,12 +301,13 @@ bool RunRemotely(TMainForm& form, const std::string& programFolder, const TRemot
 // could not be loaded, or a typed name.
 std::string NoWorkflowMessage(const TRemoteSupportConfig* config, const std::string& name) {
   if (!config || config->NumberOfLinks() == 0)
-    return "No remote support options are loaded, so nothing can be started.\r\n"
-           "Press the download button to fetch the option list again.";
-  if (name.empty()) return "No remote support option is chosen.\r\nPlease choose one from the list.";
-  return fmt::format(
-      "\"{}\" is not a remote support option this assistant can start.\r\nPlease choose one from the list.",
-      EscapeControlChars(name));
+    return Tr(
+        "No remote support options are loaded, so nothing can be started.\r\n"
+        "Press the download button to fetch the option list again.");
+  if (name.empty()) return Tr("No remote support option is chosen.\r\nPlease choose one from the list.");
+  return fmt::format(fmt::runtime(Tr("\"{}\" is not a remote support option this assistant can "
+                                     "start.\r\nPlease choose one from the list.")),
+                     EscapeControlChars(name));
 }
 
 }  // namespace

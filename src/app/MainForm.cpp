@@ -9,11 +9,13 @@
 #include <utility>
 
 #include "app/ConfigFile.h"
+#include "app/Language.h"
 #include "app/RealLaunchSystem.h"
 #include "app/RemoteSupportConfig.h"
 #include "cmdline/CmdLineParaHandler.h"
 #include "net/DownloadFile.h"
 #include "system/SysUtils.h"
+#include "system/Translate.h"
 
 namespace orvane {
 
@@ -52,8 +54,8 @@ std::string CheckOptionList(const std::optional<std::string>& newBytes, bool lis
     }
   } catch (const EConvertError&) {
   }
-  std::string reason = kNotAnOptionListMessage;
-  if (listPresent) reason += std::string("\r\n") + kListKeptMessage;
+  std::string reason = Tr(kNotAnOptionListMessage);
+  if (listPresent) reason += "\r\n" + Tr(kListKeptMessage);
   return reason;
 }
 
@@ -76,11 +78,13 @@ class TDownloadScope {
   bool& fDownloading;
 };
 
-// The download's message boxes go to the window.
+// The download's message boxes go to the window. The download layer writes
+// English (a signature download sends the same texts to the log); a text that
+// is one of its fixed messages is shown in the window's language.
 class TViewMessages : public IDownloadMessages {
  public:
   explicit TViewMessages(IMainFormView& view) : fView(view) {}
-  void ShowMessage(const std::string& text) override { fView.ShowMessage(text); }
+  void ShowMessage(const std::string& text) override { fView.ShowMessage(Tr(text.c_str())); }
 
  private:
   IMainFormView& fView;
@@ -91,14 +95,17 @@ class TViewMessages : public IDownloadMessages {
 std::string ProgressText(const std::string& file, std::uint64_t received,
                          std::optional<std::uint64_t> total) {
   if (total) {
-    return fmt::format("Downloading {}: {} of {} {}", file, SizeText(received, *total),
+    return fmt::format(fmt::runtime(Tr("Downloading {}: {} of {} {}")), file, SizeText(received, *total),
                        SizeText(*total, *total), UnitText(*total));
   }
-  return fmt::format("Downloading {}: {} {}", file, SizeText(received, received), UnitText(received));
+  return fmt::format(fmt::runtime(Tr("Downloading {}: {} {}")), file, SizeText(received, received),
+                     UnitText(received));
 }
 
 std::string OptionListLoadedText(int options) {
-  return fmt::format("Option list loaded: {} {}", options, options == 1 ? "option" : "options");
+  return fmt::format(fmt::runtime(TrPlural("Option list loaded: {} option", "Option list loaded: {} options",
+                                           static_cast<unsigned long>(options))),
+                     options);
 }
 
 TMainForm::TMainForm(IMainFormView& view, TMainFormOptions options)
@@ -114,21 +121,21 @@ TMainForm::~TMainForm() = default;
 const char* TMainForm::HintFor(TControlId control) {
   switch (control) {
     case TControlId::btnShutdown:
-      return "Download and Execute selected Option";
+      return TR_NOOP("Download and Execute selected Option");
     case TControlId::btnDownload:
-      return "Re-Download and Reload Configuration File";
+      return TR_NOOP("Re-Download and Reload Configuration File");
     case TControlId::btnInstallShortcut:
-      return "Create ShortCut To this Assistant on Desktop";
+      return TR_NOOP("Create ShortCut To this Assistant on Desktop");
     case TControlId::cbVersion:
-      return "Select preferred Remote Support Option";
+      return TR_NOOP("Select preferred Remote Support Option");
     case TControlId::cbUseProxy:
-      return "Configure an optional Proxy Server if needed";
+      return TR_NOOP("Configure an optional Proxy Server if needed");
     case TControlId::cbAutoClose:
-      return "Automatically Close This Program when finished";
+      return TR_NOOP("Automatically Close This Program when finished");
     case TControlId::cbProxyAutoConfig:
-      return "Automatically configure Proxy Server with WPAD File";
+      return TR_NOOP("Automatically configure Proxy Server with WPAD File");
     case TControlId::edtProxyIP:
-      return "Set IP Adress and Port of Proxy Server";
+      return TR_NOOP("Set IP Adress and Port of Proxy Server");
   }
   return "";
 }
@@ -155,7 +162,7 @@ void TMainForm::Click(TControlId control) {
   }
 }
 
-void TMainForm::ControlMouseEnter(TControlId control) { fView.SetStatusText(HintFor(control)); }
+void TMainForm::ControlMouseEnter(TControlId control) { fView.SetStatusText(Tr(HintFor(control))); }
 
 void TMainForm::ControlMouseLeave(TControlId) { fView.SetStatusText(""); }
 
@@ -186,7 +193,7 @@ void TMainForm::RunGuarded(void (TMainForm::*handler)()) {
   } catch (const std::exception& e) {
     fView.ShowError(e.what());
   } catch (...) {
-    fView.ShowError("Unknown error");
+    fView.ShowError(Tr("Unknown error"));
   }
   fView.SetInputEnabled(true);
   fBusy = false;
@@ -211,10 +218,12 @@ void TMainForm::FormActivate() {
     handler.emplace(true, false);
   }
 
-  if (!handler->WasCalledWithArgs()) {
+  // The language switch alone changes how the window reads, not what it
+  // does.
+  if (!handler->WasCalledWithArgs() || OnlyLanguageRequested(*handler)) {
     bool downloaded = false;
     if (!FileExists(kConfigFileName)) {
-      fView.ShowMessage("Configuration File not Found, Press OK to start download");
+      fView.ShowMessage(Tr("Configuration File not Found, Press OK to start download"));
       downloaded = DownloadConfigFile(false) == TDownloadResult::Done;
     }
     ReloadConfig();
@@ -229,11 +238,12 @@ void TMainForm::FormActivate() {
       TRemoteSupportConfig config("");
       config.CreateDummyConfig();
       SaveConfig(config);
-      fView.ShowMessage("Config written");
+      fView.ShowMessage(Tr("Config written"));
     }
     if (handler->IsKeyAvailable("SignConfig", "")) {
       SignConfigFile(handler->GetValueAsStr("SignConfig", ""), kConfigFileName);
-      fView.ShowMessage(std::string("Config signed: ") + kConfigFileName + kConfigSignatureSuffix);
+      fView.ShowMessage(fmt::format(fmt::runtime(Tr("Config signed: {}")),
+                                    std::string(kConfigFileName) + kConfigSignatureSuffix));
     }
   }
   handler.reset();
@@ -242,20 +252,20 @@ void TMainForm::FormActivate() {
 }
 
 void TMainForm::btnDownloadClick() {
-  ShowStatus("Force Download Configuration File", kStatusDelayMs);
-  if (fView.Confirm("Is the PC connected to the internet and if needed the Proxy Server configured?\r\n"
-                    "Press OK to continue, Cancel to abort")) {
+  ShowStatus(Tr("Force Download Configuration File"), kStatusDelayMs);
+  if (fView.Confirm(Tr("Is the PC connected to the internet and if needed the Proxy Server configured?\r\n"
+                       "Press OK to continue, Cancel to abort"))) {
     // A download that did not complete left the file as it was; reloading
     // it would only reset the user's choice.
     const TDownloadResult result = DownloadConfigFile(true);
     if (result == TDownloadResult::Failed)
-      ShowStatus("Download failed, the list was not changed", kStatusDelayMs);
+      ShowStatus(Tr("Download failed, the list was not changed"), kStatusDelayMs);
     if (result != TDownloadResult::Done) return;
-    ShowStatus("Reload Config", kStatusDelayMs);
+    ShowStatus(Tr("Reload Config"), kStatusDelayMs);
     ReloadConfig();
-    ShowStatus("Configuration reloaded", kStatusDelayMs);
+    ShowStatus(Tr("Configuration reloaded"), kStatusDelayMs);
   } else {
-    ShowStatus("Download aborted", kStatusDelayMs);
+    ShowStatus(Tr("Download aborted"), kStatusDelayMs);
   }
 }
 
@@ -312,7 +322,7 @@ TDownloadResult TMainForm::DownloadConfigFile(bool force) {
     signature.FetchSignature(url, fView.IsChecked(TControlId::cbUseProxy), fView.ProxyText(), quiet);
   }
   if (fCancel.Cancelled()) {
-    ShowStatus(kDownloadCancelledStatus, kStatusDelayMs);
+    ShowStatus(Tr(kDownloadCancelledStatus), kStatusDelayMs);
     return TDownloadResult::Cancelled;
   }
   // The new file is read once: the bytes checked are the bytes parsed.
@@ -339,7 +349,7 @@ void TMainForm::LoadConfig() {
       RSConfig.reset();
       fView.ClearOptions();
       fView.SetOptionText("");
-      fView.ShowMessage(kConfigNotSignedMessage);
+      fView.ShowMessage(Tr(kConfigNotSignedMessage));
       return;
     }
   }
@@ -353,7 +363,7 @@ void TMainForm::LoadConfig() {
   // letting the start button find nothing later.
   if (!RSConfig || !RSConfig->HasOptionList() || (fileExists && RSConfig->NumberOfLinks() == 0)) {
     fView.SetOptionText("");
-    fView.ShowMessage(kNoOptionsMessage);
+    fView.ShowMessage(Tr(kNoOptionsMessage));
     return;
   }
   for (int i = 0; i < RSConfig->NumberOfLinks(); ++i)
@@ -398,8 +408,8 @@ TDownloadResult TMainForm::DownloadFile(const std::string& url, const std::strin
     result = orvane::DownloadFile(url, savepath, fView.IsChecked(TControlId::cbUseProxy), fView.ProxyText(),
                                   messages, extra);
   }
-  if (result == TDownloadResult::Cancelled) ShowStatus(kDownloadCancelledStatus, kStatusDelayMs);
-  if (result == TDownloadResult::Failed) ShowStatus(kDownloadFailedStatus, kStatusDelayMs);
+  if (result == TDownloadResult::Cancelled) ShowStatus(Tr(kDownloadCancelledStatus), kStatusDelayMs);
+  if (result == TDownloadResult::Failed) ShowStatus(Tr(kDownloadFailedStatus), kStatusDelayMs);
   return result;
 }
 

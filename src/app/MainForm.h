@@ -20,6 +20,7 @@
 #include "app/Shortcuts.h"
 #include "net/DownloadFile.h"
 #include "system/CheckedFile.h"
+#include "system/Translate.h"
 
 namespace orvane {
 
@@ -152,19 +153,20 @@ struct TMainFormOptions {
 };
 
 // Told when a loaded file offers nothing to choose from.
-inline constexpr char kNoOptionsMessage[] = "The configuration file holds no remote support options.";
+inline constexpr char kNoOptionsMessage[] =
+    TR_NOOP("The configuration file holds no remote support options.");
 
 // Told when a downloaded option list is refused because it is no option list
 // (a proxy's or a network's sign-in page answering in the server's place).
 inline constexpr char kNotAnOptionListMessage[] =
-    "The server did not send an option list but something else, maybe a proxy or a sign-in page.";
-inline constexpr char kListKeptMessage[] = "The present list is kept.";
+    TR_NOOP("The server did not send an option list but something else, maybe a proxy or a sign-in page.");
+inline constexpr char kListKeptMessage[] = TR_NOOP("The present list is kept.");
 
 // Status texts after a download that did not complete.
-inline constexpr char kDownloadCancelledStatus[] = "Download cancelled";
-inline constexpr char kDownloadFailedStatus[] = "Download failed";
+inline constexpr char kDownloadCancelledStatus[] = TR_NOOP("Download cancelled");
+inline constexpr char kDownloadFailedStatus[] = TR_NOOP("Download failed");
 
-// Status text while a download runs: "Downloading <file>: 1.5 of 12.0 MB",
+// Status text (shown language) while a download runs: "Downloading <file>: 1.5 of 12.0 MB",
 // or without a known size "Downloading <file>: 1.5 MB" (kB below 1 MB).
 std::string ProgressText(const std::string& file, std::uint64_t received, std::optional<std::uint64_t> total);
 
@@ -241,7 +243,7 @@ class TMainForm {
   bool needDownloadTeamViewer = false;
   bool foundCorrectTeamviewer = false;
 
-  // The hint shown for a control.
+  // The hint of a control, in English (the view shows it through Tr).
   static const char* HintFor(TControlId control);
 
  private:

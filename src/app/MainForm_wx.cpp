@@ -19,6 +19,7 @@
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
+#include <wx/translation.h>
 #include <wx/utils.h>
 
 #include <algorithm>
@@ -231,8 +232,8 @@ void TMainFrame::CreateControls() {
   stat1->SetFieldsCount(1);
   // The Cancel button and the progress bar are shown in panels of their own
   // at the right end of the status bar while a download runs.
-  btnCancelDownload = new wxButton(stat1, wxID_ANY, "Cancel", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT,
-                                   wxDefaultValidator, "btnCancelDownload");
+  btnCancelDownload = new wxButton(stat1, wxID_ANY, _("Cancel"), wxDefaultPosition, wxDefaultSize,
+                                   wxBU_EXACTFIT, wxDefaultValidator, "btnCancelDownload");
   btnCancelDownload->Hide();
   gauDownload = new wxGauge(stat1, wxID_ANY, kProgressRange, wxDefaultPosition, wxDefaultSize,
                             wxGA_HORIZONTAL | wxGA_SMOOTH, wxDefaultValidator, "gauDownload");
@@ -259,8 +260,8 @@ void TMainFrame::CreateControls() {
   btnInstallShortcut =
       new wxBitmapButton(pnlMain, wxID_ANY, ThemedIcon(kIconLinkSvg), wxDefaultPosition, wxDefaultSize,
                          wxBU_AUTODRAW, wxDefaultValidator, "btnInstallShortcut");
-  grpInternet = new wxStaticBox(pnlMain, wxID_ANY, "Internet Settings", wxDefaultPosition, wxDefaultSize, 0,
-                                "grpInternet");
+  grpInternet = new wxStaticBox(pnlMain, wxID_ANY, _("Internet Settings"), wxDefaultPosition, wxDefaultSize,
+                                0, "grpInternet");
   // The label names the entry after it and moves the focus there (Alt+P).
   lblProxyIP = new wxStaticText(grpInternet, wxID_ANY, _("&Proxy Server Address (IP:Port)"),
                                 wxDefaultPosition, wxDefaultSize, 0, "edtProxyIPLabel");

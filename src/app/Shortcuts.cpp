@@ -15,6 +15,7 @@ namespace {
 
 constexpr char kShortcutDescription[] = "Orvane Support Assistant";
 constexpr char kConfigSubfolder[] = "RemoteSupport";
+constexpr char kNotCreated[] = TR_NOOP("Shortcut not created: ");
 
 void Debug(const std::string& text) {
   if (Logger) Logger->Debug(text);
@@ -38,22 +39,25 @@ std::string ShortcutBaseName(const std::string& shortcutName) {
   return base.empty() ? shortcutName : base;
 }
 
-std::string ShortcutStatusText(const TShortcutResult& result) {
+std::string ShortcutStatusText(const TShortcutResult& result, TTranslateText tr) {
   const TShortcutPlace& desk = result.Desktop;
   const TShortcutPlace& menu = result.StartMenu;
-  if (desk.Written && menu.Written) return "Shortcut created on the desktop and in the start menu";
+  if (desk.Written && menu.Written)
+    return tr(TR_NOOP("Shortcut created on the desktop and in the start menu"));
   if (desk.Written) {
-    if (menu.Skipped) return "Shortcut created on the desktop (no start menu folder found)";
-    return "Shortcut created on the desktop, but not in the start menu: " + menu.Error;
+    if (menu.Skipped) return tr(TR_NOOP("Shortcut created on the desktop (no start menu folder found)"));
+    return tr(TR_NOOP("Shortcut created on the desktop, but not in the start menu: ")) + menu.Error;
   }
   if (menu.Written) {
-    if (desk.Skipped) return "Shortcut created in the start menu (no desktop folder found)";
-    return "Shortcut created in the start menu, but not on the desktop: " + desk.Error;
+    if (desk.Skipped) return tr(TR_NOOP("Shortcut created in the start menu (no desktop folder found)"));
+    return tr(TR_NOOP("Shortcut created in the start menu, but not on the desktop: ")) + desk.Error;
   }
-  if (desk.Skipped && menu.Skipped) return "Shortcut not created: no desktop or start menu folder found";
-  if (desk.Skipped) return "Shortcut not created: " + menu.Error;
-  if (menu.Skipped || desk.Error == menu.Error) return "Shortcut not created: " + desk.Error;
-  return "Shortcut not created: " + desk.Error + "; " + menu.Error;
+  if (desk.Skipped && menu.Skipped)
+    return tr(TR_NOOP("Shortcut not created: no desktop or start menu folder found"));
+  const std::string notCreated = tr(kNotCreated);
+  if (desk.Skipped) return notCreated + menu.Error;
+  if (menu.Skipped || desk.Error == menu.Error) return notCreated + desk.Error;
+  return notCreated + desk.Error + "; " + menu.Error;
 }
 
 void SetShortcutLogoSource(TLogoPngSource source) { LogoSource() = std::move(source); }
@@ -69,8 +73,8 @@ void TMainForm::btnInstallShortcutClick() {
   const std::string exe = fLaunch->GetExecutablePath();
   const std::string folder = fLaunch->GetConfigPath(kConfigSubfolder);
   if (exe.empty() || folder.empty()) {
-    ShowStatus(exe.empty() ? "Shortcut not created: the program's own file could not be found"
-                           : "Shortcut not created: no folder for the program's copy is known",
+    ShowStatus(exe.empty() ? Tr("Shortcut not created: the program's own file could not be found")
+                           : Tr("Shortcut not created: no folder for the program's copy is known"),
                kStatusDelayMs);
     return;
   }
@@ -85,14 +89,14 @@ void TMainForm::btnInstallShortcutClick() {
     const std::string error = fLaunch->CopyProgram(exe, destination);
     if (!error.empty()) {
       Debug("Shortcut: " + error);
-      ShowStatus("Shortcut not created: " + error, kStatusDelayMs);
+      ShowStatus(Tr(kNotCreated) + error, kStatusDelayMs);
       return;
     }
   }
   const TShortcutResult result = fLaunch->CreateShortcut(fileName, kShortcutDescription, destination);
-  const std::string status = ShortcutStatusText(result);
-  Debug("Shortcut: " + status);
-  ShowStatus(status, kStatusDelayMs);
+  // The log keeps the English text.
+  Debug("Shortcut: " + ShortcutStatusText(result, English));
+  ShowStatus(ShortcutStatusText(result), kStatusDelayMs);
 }
 
 }  // namespace orvane

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "system/Translate.h"
+
 namespace orvane {
 
 // What became of one link.
@@ -38,8 +40,9 @@ TShortcutResult CreateShortcut(const std::string& ShortcutName, const std::strin
                                const std::string& Target);
 
 // The status-bar text for a result: the success text when both links were
-// written, else where they went and what failed.
-std::string ShortcutStatusText(const TShortcutResult& result);
+// written, else where they went and what failed. tr gives the language: the
+// shown one, or English for the log.
+std::string ShortcutStatusText(const TShortcutResult& result, TTranslateText tr = Tr);
 
 // Desktop entries name a picture file; the program's logo is drawn by the
 // toolkit, so the application installs a source of it as PNG bytes at

@@ -11,6 +11,7 @@
 #include "logging/Logging.h"
 #include "system/FolderTrust.h"
 #include "system/Registry.h"
+#include "system/Translate.h"
 
 namespace orvane {
 
@@ -140,20 +141,22 @@ bool ApplyCmdOverride(std::int32_t value, bool current) {
   return value > 0;
 }
 
+// The page is read by a person: its texts are shown in the program's language
+// (the option names stay as they are typed).
 std::vector<std::string> LoggingHelpLines() {
   return {
-      "## Internal Logging Class Help",
-      "* **--LoggingHelp**: This Dialog",
-      "* **--Logging**:=0 Disabled, =1 enabled",
-      "* **--LogToFile**:=0 Disabled, =1 enabled",
-      "* **--AlwaysShowDebug**:=0 Disabled, =1 enabled",
-      "* **--DoSyslog**:=0 Disabled, =1 enabled",
-      "* **--LogRotation**:=0 Disabled, =1 enabled",
-      "* **--CompressLogs**:=0 Disabled, =1 enabled",
-      "* **--SyslogServerName**: =Server IP",
-      "* **--SyslogServerPort**: =Port number",
-      "* **--LogFileMaxSizeInMB**: =Size in MB",
-      "### Log Class Version",
+      Tr("## Internal Logging Class Help"),
+      Tr("* **--LoggingHelp**: This Dialog"),
+      Tr("* **--Logging**:=0 Disabled, =1 enabled"),
+      Tr("* **--LogToFile**:=0 Disabled, =1 enabled"),
+      Tr("* **--AlwaysShowDebug**:=0 Disabled, =1 enabled"),
+      Tr("* **--DoSyslog**:=0 Disabled, =1 enabled"),
+      Tr("* **--LogRotation**:=0 Disabled, =1 enabled"),
+      Tr("* **--CompressLogs**:=0 Disabled, =1 enabled"),
+      Tr("* **--SyslogServerName**: =Server IP"),
+      Tr("* **--SyslogServerPort**: =Port number"),
+      Tr("* **--LogFileMaxSizeInMB**: =Size in MB"),
+      Tr("### Log Class Version"),
       fmt::sprintf("Orvane LogClassVersion: %s", LogClassVersion),
       fmt::sprintf("LogClassScheme: %d", LogClassScheme),
       fmt::sprintf("ConfigFileName: %s", LogSettingsFileName),

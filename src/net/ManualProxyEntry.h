@@ -5,12 +5,14 @@
 
 #include <string>
 
+#include "system/Translate.h"
+
 namespace orvane {
 
 inline constexpr char kNoProxyPortMessage[] =
-    "No Proxy Port specified! Format: Proxy:Port or User:Password@proxy:port";
+    TR_NOOP("No Proxy Port specified! Format: Proxy:Port or User:Password@proxy:port");
 inline constexpr char kNoProxyHostMessage[] =
-    "No Proxy Server specified! Format: Proxy:Port or User:Password@proxy:port";
+    TR_NOOP("No Proxy Server specified! Format: Proxy:Port or User:Password@proxy:port");
 
 // A manual proxy entry of the form "Proxy:Port" or
 // "User:Password@proxy:port", read as the authority of an http URL: an

@@ -146,6 +146,19 @@ TEST_F(MainFormTest, OtherArgumentsLoadNothing) {
   EXPECT_THAT(view.title, StartsWith("Orvane Remote Support  V"));
 }
 
+// The language switch alone changes how the window reads, not what it does;
+// with another argument beside it nothing is loaded, as before.
+TEST_F(MainFormTest, LanguageSwitchAloneStartsAsWithoutArguments) {
+  PutConfig(ConfigText(kFour, 1));
+  Start({"--Language=de"});
+  EXPECT_THAT(view.boxes, IsEmpty());
+  EXPECT_EQ(view.optionText, "remotely_x86");
+  ASSERT_NE(form->Config(), nullptr);
+
+  Start({"--language=en", "--Logging=1"});
+  EXPECT_EQ(form->Config(), nullptr);
+}
+
 TEST_F(MainFormTest, UnparsableConfigShowsTheErrorAndKeepsTheEntries) {
   // At start-up: the error ends the sequence before the title is set.
   PutConfig("[1,2]");

@@ -19,7 +19,9 @@
 
 #include "app/Shortcuts.h"
 #include "app/ShortcutsFixture.h"
+#include "support/RecordingLogControl.h"
 #include "support/TestSupport.h"
+#include "system/Translate.h"
 
 namespace orvane {
 namespace {
@@ -134,6 +136,30 @@ TEST_F(ShortcutPosix, APercentSignInTheProgramsPathIsNoFieldCode) {
       std::system(("desktop-file-validate " + Shell((desktop / "OrvaneSupport.desktop").string())).c_str()),
       0)
       << entry;
+}
+
+// The status bar shows the text in the window's language; the log line keeps
+// the English one (a marked "translation" stands for a catalog here).
+TEST_F(ShortcutPosix, StatusIsTranslatedAndTheLogStaysEnglish) {
+  struct TMarkedTexts {
+    TMarkedTexts() {
+      SetTranslator([](const char* english) -> std::string { return std::string("<de>") + english; },
+                    nullptr);
+    }
+    ~TMarkedTexts() { SetTranslator(nullptr, nullptr); }
+  } marked;
+  TLogSettings settings;
+  settings.AlwaysShowDebug = true;
+  settings.MemoNumRows = 100;
+  test::ScopedRecordingLogger log(settings);
+
+  EXPECT_EQ(Click(), std::string("<de>") + test::kCreated);
+  const std::vector<std::string>& lines = log.control->lines;
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(), std::string("(Debug        ): Shortcut: ") + test::kCreated),
+      lines.end())
+      << testing::PrintToString(lines);
+  for (const std::string& line : lines) EXPECT_EQ(line.find("<de>"), std::string::npos) << line;
 }
 
 TEST_F(ShortcutPosix, SecondClickReplacesTheCopyAndRewritesTheEntries) {
