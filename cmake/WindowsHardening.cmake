@@ -74,8 +74,13 @@ while(orvane_delay_load_dlls)
   # new CMake run relinks nothing.
   file(CONFIGURE OUTPUT ${def} CONTENT "LIBRARY \"${dll}\"\nEXPORTS\n${exports}\n" @ONLY)
   if(NOT EXISTS ${delay_lib} OR ${def} IS_NEWER_THAN ${delay_lib})
-    execute_process(COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${def} --dllname ${dll}
-      --output-delaylib ${delay_lib} COMMAND_ERROR_IS_FATAL ANY)
+    # Run in its folder with a name of its own: dlltool names the library's
+    # members and symbols after the output path and the temporary prefix,
+    # and the linker orders the import tables by them, so an absolute path
+    # would make the program's bytes depend on the build folder.
+    execute_process(COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${lib}.def --dllname ${dll}
+      --temp-prefix ${lib} --output-delaylib lib${lib}.a
+      WORKING_DIRECTORY ${orvane_delay_load_dir} COMMAND_ERROR_IS_FATAL ANY)
   endif()
 endwhile()
 
