@@ -84,7 +84,16 @@ while(orvane_delay_load_dlls)
   endif()
 endwhile()
 
-add_link_options(-L${orvane_delay_load_dir}
+# Named relative to the folder the linker runs in: GNU ld orders a PE's
+# import tables by the full path of each import library, so an absolute path
+# would put these before or after the toolchain's (/usr/...) depending on
+# where the build folder is, and change the program's bytes.
+if(CMAKE_GENERATOR MATCHES "Ninja")
+  set(orvane_link_folder ${PROJECT_BINARY_DIR})
+else()
+  set(orvane_link_folder $<TARGET_PROPERTY:BINARY_DIR>)
+endif()
+add_link_options(-L$<PATH:RELATIVE_PATH,${orvane_delay_load_dir},${orvane_link_folder}>
   -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware
   -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,1
   -Wl,--major-os-version,6 -Wl,--minor-os-version,1)
