@@ -32,6 +32,17 @@ if(MINGW)
   # library linked in, nothing to ship beside the .exe.
   # Release programs go out without symbols.
   add_link_options(-static $<$<CONFIG:Release>:-s>)
+  # Each function and object in a section of its own, and the linker drops
+  # those nothing refers to: the program keeps only what it calls.
+  add_compile_options(-ffunction-sections -fdata-sections)
+  add_link_options(-Wl,--gc-sections)
+  # Reproducible: the same commit built in any folder at any time gives the
+  # same bytes. No link time in the image header (the checksum over it then
+  # follows), and no build folder in the code (paths in assertion texts).
+  # ar writes no times (Debian's binutils default, "D"); dlltool's members
+  # are named after their library only (WindowsHardening.cmake).
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
   # Load-time imports of Known DLLs only, and the image header's hardening.
   include(${CMAKE_CURRENT_LIST_DIR}/WindowsHardening.cmake)
 endif()

@@ -78,12 +78,26 @@ while(orvane_delay_load_dlls)
   # new CMake run relinks nothing.
   file(CONFIGURE OUTPUT ${def} CONTENT "LIBRARY \"${dll}\"\nEXPORTS\n${exports}\n" @ONLY)
   if(NOT EXISTS ${delay_lib} OR ${def} IS_NEWER_THAN ${delay_lib})
-    execute_process(COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${def} --dllname ${dll}
-      --output-delaylib ${delay_lib} COMMAND_ERROR_IS_FATAL ANY)
+    # Run in its folder with a name of its own: dlltool names the library's
+    # members and symbols after the output path and the temporary prefix,
+    # and the linker orders the import tables by them, so an absolute path
+    # would make the program's bytes depend on the build folder.
+    execute_process(COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${lib}.def --dllname ${dll}
+      --temp-prefix ${lib} --output-delaylib lib${lib}.a
+      WORKING_DIRECTORY ${orvane_delay_load_dir} COMMAND_ERROR_IS_FATAL ANY)
   endif()
 endwhile()
 
-add_link_options(-L${orvane_delay_load_dir}
+# Named relative to the folder the linker runs in: GNU ld orders a PE's
+# import tables by the full path of each import library, so an absolute path
+# would put these before or after the toolchain's (/usr/...) depending on
+# where the build folder is, and change the program's bytes.
+if(CMAKE_GENERATOR MATCHES "Ninja")
+  set(orvane_link_folder ${PROJECT_BINARY_DIR})
+else()
+  set(orvane_link_folder $<TARGET_PROPERTY:BINARY_DIR>)
+endif()
+add_link_options(-L$<PATH:RELATIVE_PATH,${orvane_delay_load_dir},${orvane_link_folder}>
   -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware
   -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,1
   -Wl,--major-os-version,6 -Wl,--minor-os-version,1)
