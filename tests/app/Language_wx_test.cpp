@@ -8,6 +8,7 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/control.h>
 #include <wx/statusbr.h>
 #include <wx/stockitem.h>
 #include <wx/uilocale.h>
@@ -71,7 +72,7 @@ constexpr TShownTexts kGerman{
 
 std::string Label(wxWindow* frame, const char* name) {
   wxWindow* w = wxWindow::FindWindowByName(name, frame);
-  return w ? w->GetLabel().utf8_string() : std::string("<no ") + name + ">";
+  return w ? wxControl::RemoveMnemonics(w->GetLabel()).utf8_string() : std::string("<no ") + name + ">";
 }
 
 class TranslatedWindowTest : public testing::Test {
@@ -162,24 +163,24 @@ TEST(TranslationLanguage, FollowsTheUserInterfaceLanguage) {
   // The session's UI language (GetUserDefaultUILanguage).
   const wxString system = wxUILocale::GetLanguageCanonicalName(wxUILocale::GetSystemLanguage());
   InstallTranslations("");
-  EXPECT_EQ(Tr("Use Proxy"), system.StartsWith("de") ? kGerman.useProxy : kEnglish.useProxy) << system;
+  EXPECT_EQ(Tr("Internet Settings"), system.StartsWith("de") ? kGerman.group : kEnglish.group) << system;
   RemoveTranslations();
 #else
   const struct {
     const char* language;
-    const char* useProxy;
-  } cases[] = {{"de_DE:en", kGerman.useProxy},
-               {"de_AT", kGerman.useProxy},
-               {"en_GB", kEnglish.useProxy},
-               {"fr", kEnglish.useProxy}};
+    const char* group;
+  } cases[] = {{"de_DE:en", kGerman.group},
+               {"de_AT", kGerman.group},
+               {"en_GB", kEnglish.group},
+               {"fr", kEnglish.group}};
   for (const auto& c : cases) {
     const test::ScopedEnv language("LANGUAGE", c.language);
     InstallTranslations("");
-    EXPECT_EQ(Tr("Use Proxy"), c.useProxy) << c.language;
+    EXPECT_EQ(Tr("Internet Settings"), c.group) << c.language;
     RemoveTranslations();
   }
 #endif
-  EXPECT_EQ(Tr("Use Proxy"), kEnglish.useProxy);
+  EXPECT_EQ(Tr("Internet Settings"), kEnglish.group);
 }
 
 }  // namespace
