@@ -1,9 +1,8 @@
 // PAC evaluation on POSIX with the duktape engine (paceval/PacEngine.cpp).
-// The engine as
-// packaged offers no way to interrupt a running script, so each evaluation
-// runs in a separate evaluator program (orvane-pac-eval, beside the running
-// executable) that talks to this process over a socket; when the time limit
-// runs out the evaluator is killed. This also keeps a crash inside the engine
+// The engine as packaged offers no way to interrupt a running script, so
+// each evaluation runs in a separate evaluator program (orvane-pac-eval,
+// beside the running executable) that talks to this process over a socket;
+// when the time limit runs out the evaluator is killed. This also keeps a crash inside the engine
 // away from the program, and lets the evaluator shut itself into a sandbox
 // before it runs a script from the network. (On Windows WinHTTP evaluates the
 // scripts.)
