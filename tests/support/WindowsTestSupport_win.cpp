@@ -107,7 +107,17 @@ bool WaitUntil(const std::function<bool()>& done) {
 }
 
 bool WaitForFile(const std::filesystem::path& file) {
-  return WaitUntil([&] { return std::filesystem::exists(file); });
+  // Existing is not enough: the stand-in renames its finished file into
+  // place, and the rename's own handle (opened for deletion) stays open a
+  // moment longer. A reader that does not share deletion, as the C runtime's
+  // fopen does not, is refused until then and would read nothing.
+  return WaitUntil([&] {
+    const HANDLE h = CreateFileW(file.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+  });
 }
 
 bool WaitForNoProcess(const std::string& exeName) {
@@ -116,6 +126,8 @@ bool WaitForNoProcess(const std::string& exeName) {
 
 std::vector<std::string> ReadLines(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
+  // An unreadable file must not pass for one without lines.
+  if (!in) throw std::runtime_error("cannot read " + PathUtf8(file));
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;

@@ -62,7 +62,8 @@ DWORD RunReg(const std::vector<std::string>& arguments);
 // keeps a broken start from hanging the run.
 bool WaitUntil(const std::function<bool()>& done);
 
-// Waits for a file that a started program writes last (same bound).
+// Waits for a file that a started program writes last until it can be
+// read (same bound).
 bool WaitForFile(const std::filesystem::path& file);
 
 // Waits until no process of that executable name is left (same bound).
