@@ -1,11 +1,8 @@
-#include <winsock2.h>
-
-#include <wincred.h>
 #include <windows.h>
+// windows.h first: the credential header relies on it.
+#include <wincred.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,28 +25,6 @@ std::optional<std::string> Environment(const char* name) {
   std::wstring value(size, L'\0');
   value.resize(GetEnvironmentVariableW(wideName.c_str(), value.data(), size));
   return WideToUtf8(value);
-}
-
-bool Accepts(int port) {
-  WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
-  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<u_short>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok =
-      s != INVALID_SOCKET && connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  if (s != INVALID_SOCKET) closesocket(s);
-  WSACleanup();
-  return ok;
-}
-
-std::string ReadFrom(const std::filesystem::path& file, std::uintmax_t offset) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read the squid access log " + PathUtf8(file));
-  in.seekg(static_cast<std::streamoff>(offset));
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -84,9 +59,9 @@ SquidProxy::SquidProxy() : instance_(std::make_unique<Instance>()) {
     throw std::runtime_error(std::string(kProxyVariable) + " is not 127.0.0.1:<port>: " + address);
   }
   port_ = std::stoi(address.substr(address.find(':') + 1));
-  if (!Accepts(port_)) throw std::runtime_error("no squid listens on " + address);
+  if (!LoopbackPortAccepts(port_)) throw std::runtime_error("no squid listens on " + address);
   instance_->log = Utf8Path(*Environment(kLogVariable));
-  instance_->start = ReadFrom(instance_->log, 0).size();
+  instance_->start = ReadLogFrom(instance_->log, 0).size();
 
   // Wine has no Windows logon: its NTLM signs in with the user's saved
   // domain credential for the server when there is one (as Windows itself
@@ -113,6 +88,6 @@ SquidProxy::SquidProxy() : instance_(std::make_unique<Instance>()) {
 
 SquidProxy::~SquidProxy() = default;
 
-std::string SquidProxy::Log() const { return ReadFrom(instance_->log, instance_->start); }
+std::string SquidProxy::Log() const { return ReadLogFrom(instance_->log, instance_->start); }
 
 }  // namespace orvane::test

@@ -1,14 +1,11 @@
-#include <winsock2.h>
-
 #include <windows.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "support/TinyProxy.h"
+#include "support/WindowsTestSupport_win.h"
 #include "system/OSFunctions_win.h"
 
 namespace orvane::test {
@@ -49,28 +46,6 @@ int PortOf(const std::string& address, const char* name) {
   return std::stoi(address.substr(colon + 1));
 }
 
-bool Accepts(int port) {
-  WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
-  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<u_short>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok =
-      s != INVALID_SOCKET && connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  if (s != INVALID_SOCKET) closesocket(s);
-  WSACleanup();
-  return ok;
-}
-
-std::string ReadFrom(const std::filesystem::path& file, std::uintmax_t offset) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read the proxy log " + file.string());
-  in.seekg(static_cast<std::streamoff>(offset));
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 // One of the running proxies, and where its log stood when the object was
@@ -89,15 +64,15 @@ TinyProxy::TinyProxy(Access access) : instance_(std::make_unique<Instance>()) {
     password_ = Environment("ORVANE_TEST_AUTH_PROXY_PASSWORD");
   }
   instance_->log = HostPath(Environment("ORVANE_TEST_PROXY_LOG_DIR")) / (auth ? "auth.log" : "plain.log");
-  if (!Accepts(port_)) {
+  if (!LoopbackPortAccepts(port_)) {
     throw std::runtime_error("no proxy listens on " + std::string(variable) +
                              "=127.0.0.1:" + std::to_string(port_) + kStartedBy);
   }
-  instance_->start = ReadFrom(instance_->log, 0).size();
+  instance_->start = ReadLogFrom(instance_->log, 0).size();
 }
 
 TinyProxy::~TinyProxy() = default;
 
-std::string TinyProxy::Log() const { return ReadFrom(instance_->log, instance_->start); }
+std::string TinyProxy::Log() const { return ReadLogFrom(instance_->log, instance_->start); }
 
 }  // namespace orvane::test

@@ -1,7 +1,12 @@
+// winsock2.h before windows.h (which the own header brings), or the old
+// winsock.h gets in the way.
+#include <winsock2.h>
+
 #include "support/WindowsTestSupport_win.h"
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 
@@ -118,6 +123,28 @@ bool WaitForFile(const std::filesystem::path& file) {
     CloseHandle(h);
     return true;
   });
+}
+
+bool LoopbackPortAccepts(int port) {
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<u_short>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok =
+      s != INVALID_SOCKET && connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (s != INVALID_SOCKET) closesocket(s);
+  WSACleanup();
+  return ok;
+}
+
+std::string ReadLogFrom(const std::filesystem::path& file, std::uintmax_t offset) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read the proxy log " + PathUtf8(file));
+  in.seekg(static_cast<std::streamoff>(offset));
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool WaitForNoProcess(const std::string& exeName) {

@@ -66,6 +66,12 @@ bool WaitUntil(const std::function<bool()>& done);
 // read (same bound).
 bool WaitForFile(const std::filesystem::path& file);
 
+// Whether something accepts TCP connections on 127.0.0.1:port.
+bool LoopbackPortAccepts(int port);
+
+// A proxy's log from a byte offset on (what one test made it write).
+std::string ReadLogFrom(const std::filesystem::path& file, std::uintmax_t offset);
+
 // Waits until no process of that executable name is left (same bound).
 bool WaitForNoProcess(const std::string& exeName);
 
