@@ -2,24 +2,22 @@
 // The engine as packaged offers no way to interrupt a running script, so
 // each evaluation runs in a separate evaluator program (orvane-pac-eval,
 // beside the running executable) that talks to this process over a socket;
-// when the time limit runs out the evaluator is killed. This also keeps a crash inside the engine
-// away from the program, and lets the evaluator shut itself into a sandbox
-// before it runs a script from the network. (On Windows WinHTTP evaluates the
-// scripts.)
+// when the time limit runs out the evaluator is killed. This also keeps a
+// crash inside the engine away from the program, and lets the evaluator shut
+// itself into a sandbox before it runs a script from the network. (On
+// Windows WinHTTP evaluates the scripts.)
+//
+// This is the program's side: it maps a script's answer to a proxy, starts an
+// evaluator for each script, feeds it the request and answers its questions
+// until the result comes or the time runs out. The evaluator's side is
+// PacEvaluator_posix.cpp, the frames between them PacChannel_posix.cpp.
 #include "net/PacScript.h"
 
-#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <fcntl.h>
-#include <ifaddrs.h>
-#include <net/if.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,15 +25,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <sstream>
 #include <vector>
+
+#include "net/PacChannel.h"
 
 namespace orvane {
 
@@ -114,181 +111,14 @@ std::string PacHostOfUrl(const std::string& url) {
 
 namespace {
 
-// Answers larger than this are not proxy lists.
-constexpr std::size_t kMaxAnswer = 1 << 20;
-
-std::optional<std::string> ResolveIPv4WithGetaddrinfo(const std::string& host) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return std::nullopt;
-  char text[INET_ADDRSTRLEN] = {};
-  const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-  const bool ok = inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr;
-  freeaddrinfo(found);
-  if (!ok) return std::nullopt;
-  return std::string(text);
-}
-
-// The interface of the IPv4 default route, from the kernel's routing table.
-std::string DefaultRouteInterface() {
-  std::ifstream routes("/proc/net/route");
-  std::string line;
-  std::getline(routes, line);  // column titles
-  while (std::getline(routes, line)) {
-    std::istringstream fields(line);
-    std::string name;
-    std::string destination;
-    std::string gateway;
-    std::string flags;
-    if (fields >> name >> destination >> gateway >> flags && destination == "00000000") return name;
-  }
-  return {};
-}
-
-// The address of the default-route interface, else of the first interface
-// that is up and not loopback, else 127.0.0.1. No packet is sent.
-std::string MyIpAddressFromInterfaces() {
-  const std::string preferred = DefaultRouteInterface();
-  ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return "127.0.0.1";
-  std::string first;
-  std::string chosen;
-  for (ifaddrs* it = list; it != nullptr && chosen.empty(); it = it->ifa_next) {
-    if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET) continue;
-    if ((it->ifa_flags & IFF_UP) == 0 || (it->ifa_flags & IFF_LOOPBACK) != 0) continue;
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* address = reinterpret_cast<const sockaddr_in*>(it->ifa_addr);
-    if (inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) == nullptr) continue;
-    if (!preferred.empty() && preferred == it->ifa_name) chosen = text;
-    if (first.empty()) first = text;
-  }
-  freeifaddrs(list);
-  if (!chosen.empty()) return chosen;
-  return first.empty() ? "127.0.0.1" : first;
-}
-
-std::int64_t SystemNowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
-TPacEnvironment Completed(const TPacEnvironment& env) {
-  TPacEnvironment complete = env;
-  if (!complete.ResolveIPv4) complete.ResolveIPv4 = ResolveIPv4WithGetaddrinfo;
-  if (!complete.MyIpAddress) complete.MyIpAddress = MyIpAddressFromInterfaces;
-  if (!complete.NowMs) complete.NowMs = SystemNowMs;
-  return complete;
-}
-
-// The evaluator and this process talk over one socket in frames: one kind
-// byte, the payload length as 20 decimal digits, then the payload.
-//
-//   to the evaluator:   'S' script, 'U' url, 'H' host, 'M' memory limit,
-//                       'C' which environment calls it must ask back for
-//                       (sum of kAsk* below), 'Z' time zone (the TZ value);
-//                       then answers 'A' text / 'N' none
-//   from the evaluator: 'D' host to resolve, 'I' own address, 'T' clock;
-//                       finally 'R' result or 'E' error
-//
-// Environment calls the caller supplied are answered here, so that a test's
-// resolver and clock work across the process boundary. The others are the
-// evaluator's own, under its time limit: the clock inside the sandbox; name
-// lookups and the own address, which need files and sockets the sandbox does
-// not allow, in a resolver process the evaluator splits off before it enters
-// the sandbox, asked over a socket pair with the same frames.
-constexpr std::size_t kFrameHead = 21;
-constexpr int kAskResolve = 1;
-constexpr int kAskMyIp = 2;
-constexpr int kAskNow = 4;
+// The frames and the environment answers shared with the evaluator.
+using namespace pac;
 
 // The evaluator starts with an empty environment; it learns the time zone
 // from the request. Without TZ the C library re-reads /etc/localtime on
 // every local-time conversion (which the sandbox refuses), so an unset TZ is
 // sent as the name of that file, which means the same.
 constexpr char kSystemTimeZone[] = ":/etc/localtime";
-
-std::string Frame(char kind, const std::string& payload) {
-  char length[32];
-  std::snprintf(length, sizeof length, "%020zu", payload.size());
-  return std::string(1, kind) + length + payload;
-}
-
-// Takes the first complete frame off buffer. nullopt: not complete yet;
-// error set: the stream is not made of frames (or a frame is too large).
-struct TFrame {
-  char kind = 0;
-  std::string payload;
-};
-std::optional<TFrame> TakeFrame(std::string& buffer, std::size_t maxPayload, bool& error) {
-  if (buffer.size() < kFrameHead) return std::nullopt;
-  std::size_t length = 0;
-  const char* digits = buffer.data() + 1;
-  const std::from_chars_result parsed = std::from_chars(digits, digits + kFrameHead - 1, length);
-  if (parsed.ec != std::errc() || parsed.ptr != digits + kFrameHead - 1 || length > maxPayload) {
-    error = true;
-    return std::nullopt;
-  }
-  if (buffer.size() - kFrameHead < length) return std::nullopt;
-  TFrame frame{buffer[0], buffer.substr(kFrameHead, length)};
-  buffer.erase(0, kFrameHead + length);
-  return frame;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Blocking read of one frame (evaluator side).
-std::optional<TFrame> ReadFrame(int fd, std::string& buffer, std::size_t maxPayload) {
-  char chunk[65536];
-  for (;;) {
-    bool error = false;
-    if (std::optional<TFrame> frame = TakeFrame(buffer, maxPayload, error)) return frame;
-    if (error) return std::nullopt;
-    const ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return std::nullopt;
-    buffer.append(chunk, static_cast<std::size_t>(n));
-  }
-}
-
-// The evaluator's ends of the environment calls it asks back for. A broken
-// connection ends the evaluator: its parent has given up on it.
-struct TAskBack {
-  int fd;
-  std::string buffer;
-
-  std::optional<std::string> Ask(char kind, const std::string& payload) {
-    if (!WriteAll(fd, Frame(kind, payload))) _exit(4);
-    std::optional<TFrame> answer = ReadFrame(fd, buffer, kMaxAnswer);
-    if (!answer || (answer->kind != 'A' && answer->kind != 'N')) _exit(4);
-    if (answer->kind == 'N') return std::nullopt;
-    return std::move(answer->payload);
-  }
-};
-
-std::optional<std::string> AnswerAskBack(const TFrame& question, const TPacEnvironment& env) {
-  switch (question.kind) {
-    case 'D':
-      return env.ResolveIPv4(question.payload);
-    case 'I':
-      return env.MyIpAddress();
-    case 'T':
-      return std::to_string(env.NowMs());
-    default:
-      return std::nullopt;
-  }
-}
 
 std::string ProgramFolder() {
   std::error_code ec;
@@ -322,113 +152,9 @@ std::string AbnormalEnd(int status) {
   return "the evaluation ended abnormally";
 }
 
-// The resolver process of an evaluator: answers name lookups and the own
-// address over fd until the evaluator closes its end or ends. It runs no
-// script, only reads frames, and holds nothing of the program but its
-// stderr; it needs the resolver's files and sockets, so it stays outside the
-// sandbox, but it can neither gain privileges nor write files.
-[[noreturn]] void RunResolver(int fd, pid_t evaluator) {
-  if (prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) != 0 || getppid() != evaluator) _exit(0);
-  prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-  const rlimit none{0, 0};
-  setrlimit(RLIMIT_FSIZE, &none);
-  setrlimit(RLIMIT_CORE, &none);
-  const TPacEnvironment system = SystemPacEnvironment();
-  std::string buffer;
-  while (std::optional<TFrame> question = ReadFrame(fd, buffer, kMaxAnswer)) {
-    if (question->kind != 'D' && question->kind != 'I') break;
-    const std::optional<std::string> answer = AnswerAskBack(*question, system);
-    if (!WriteAll(fd, answer ? Frame('A', *answer) : Frame('N', {}))) break;
-  }
-  _exit(0);
-}
-
-// Splits off the resolver process; returns the evaluator's end of the socket
-// pair to it, or -1.
-int StartResolver(int requestFd) {
-  int ends[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return -1;
-  const pid_t evaluator = getpid();
-  const pid_t resolver = fork();
-  if (resolver == 0) {
-    close(requestFd);
-    close(ends[0]);
-    RunResolver(ends[1], evaluator);
-  }
-  close(ends[1]);
-  if (resolver < 0) {
-    close(ends[0]);
-    return -1;
-  }
-  return ends[0];
-}
-
-TPacOutcome Failed(std::string error) { return {std::nullopt, std::move(error)}; }
-
 }  // namespace
 
-TPacEnvironment SystemPacEnvironment() { return Completed({}); }
-
 std::string PacEvaluatorPath() { return ProgramFolder() + "/" + kPacEvaluatorName; }
-
-int RunPacEvaluator(int fd, const TPacConfine& confine, TPacEngine engine) {
-  std::string buffer;
-  std::string fields[6];
-  const char kinds[] = {'S', 'U', 'H', 'M', 'C', 'Z'};
-  for (int i = 0; i < 6; ++i) {
-    std::optional<TFrame> frame = ReadFrame(fd, buffer, std::size_t{64} << 20);
-    if (!frame || frame->kind != kinds[i]) return 2;
-    fields[i] = std::move(frame->payload);
-  }
-  std::size_t memoryLimit = 0;
-  int ask = 0;
-  if (std::from_chars(fields[3].data(), fields[3].data() + fields[3].size(), memoryLimit).ec != std::errc() ||
-      std::from_chars(fields[4].data(), fields[4].data() + fields[4].size(), ask).ec != std::errc()) {
-    return 2;
-  }
-
-  // The zone is loaded now: the sandbox lets no file be opened later.
-  setenv("TZ", fields[5].c_str(), 1);
-  tzset();
-
-  auto back = std::make_shared<TAskBack>(TAskBack{fd, std::move(buffer)});
-  std::vector<int> channels{fd};
-  std::shared_ptr<TAskBack> resolver;
-  if ((ask & (kAskResolve | kAskMyIp)) != (kAskResolve | kAskMyIp)) {
-    const int resolverFd = StartResolver(fd);
-    if (resolverFd < 0) {
-      return WriteAll(fd, Frame('E', std::string("cannot start the name resolver: ") + std::strerror(errno)))
-                 ? 5
-                 : 1;
-    }
-    resolver = std::make_shared<TAskBack>(TAskBack{resolverFd, {}});
-    channels.push_back(resolverFd);
-  }
-  const std::shared_ptr<TAskBack>& resolve = (ask & kAskResolve) != 0 ? back : resolver;
-  const std::shared_ptr<TAskBack>& myIp = (ask & kAskMyIp) != 0 ? back : resolver;
-  TPacEnvironment env;
-  env.ResolveIPv4 = [resolve](const std::string& host) { return resolve->Ask('D', host); };
-  env.MyIpAddress = [myIp] { return myIp->Ask('I', {}).value_or("127.0.0.1"); };
-  if ((ask & kAskNow) != 0) {
-    env.NowMs = [back] {
-      const std::string text = back->Ask('T', {}).value_or("0");
-      std::int64_t ms = 0;
-      std::from_chars(text.data(), text.data() + text.size(), ms);
-      return ms;
-    };
-  }
-  const std::string confined = confine(memoryLimit, channels);
-  if (!confined.empty()) {
-    return WriteAll(fd, Frame('E', "cannot confine the script evaluator: " + confined)) ? 5 : 1;
-  }
-  TPacOutcome outcome =
-      engine(fields[0], fields[1], fields[2], Completed(env), memoryLimit, /*exitOnFatal=*/true);
-  if (outcome.Result && outcome.Result->size() > kMaxAnswer) {
-    outcome = Failed("FindProxyForURL returned an oversized answer");
-  }
-  const std::string report = outcome.Result ? Frame('R', *outcome.Result) : Frame('E', outcome.Error);
-  return WriteAll(fd, report) ? 0 : 1;
-}
 
 TPacOutcome EvaluatePacScript(const std::string& script, const std::string& url, const std::string& host,
                               const TPacEnvironment& env, const TPacLimits& limits) {
