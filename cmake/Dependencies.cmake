@@ -11,7 +11,14 @@
 #                                  PAC evaluator program, src/net/CMakeLists.txt)
 #   orvane_wx                      wxWidgets html, core, base
 find_package(Threads REQUIRED)
-find_package(CURL REQUIRED)
+# On Linux the programs link the static libcurl that scripts/setup-linux-curl
+# builds (HTTP and HTTPS only, none of the libraries Debian's libcurl loads);
+# scripts/test, bench and demo hand its prefix over as CURL_ROOT.
+find_package(CURL)
+if(NOT CURL_FOUND)
+  message(FATAL_ERROR "libcurl not found: on Linux run scripts/setup-linux-curl and configure with "
+                      "-DCURL_ROOT=<the prefix it prints>")
+endif()
 find_package(nlohmann_json 3.11 REQUIRED)
 find_package(fmt REQUIRED)
 

@@ -80,8 +80,17 @@ class TOrvaneApp : public wxApp {
     fUnitsStarted = true;
     StartProgramUnits(&MakeWxLogTimer);
     auto* frame = new TMainFrame();
+#ifdef __WXMSW__
+    // The exe's own icons load at once.
     frame->SetIcons(ProgramIcons());
     frame->Show();
+#else
+    frame->Show();
+    // Rendering the logo in all its sizes takes a good part of what the
+    // window itself takes to appear: the icons follow once it is on screen
+    // (a call that has not run yet goes with the frame).
+    frame->CallAfter([frame] { frame->SetIcons(ProgramIcons()); });
+#endif
     return true;
   }
 

@@ -190,11 +190,12 @@ void ConfigureHandle(CURL* curl, const std::string& url, const ProxySettings& pr
     switch (proxy.signIn) {
       case ProxySignIn::Logon:
         // An empty user name and password make libcurl sign in with the
-        // current logon: SSPI on Windows, GSS-API (a Kerberos ticket) and
-        // its own NTLM elsewhere. With two methods allowed nothing is sent
-        // before the proxy asks for one.
+        // current logon: SSPI on Windows, GSS-API (a Kerberos ticket) where
+        // libcurl has it and its own NTLM elsewhere. Nothing is sent before
+        // the proxy asks for one: a libcurl without GSS-API is left with
+        // NTLM alone, which it would send up front without CURLAUTH_ONLY.
         Set(curl, CURLOPT_PROXYUSERPWD, ":");
-        Set(curl, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
+        Set(curl, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM | CURLAUTH_ONLY);
         break;
       case ProxySignIn::Typed:
       case ProxySignIn::FromUrl:

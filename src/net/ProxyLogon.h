@@ -2,9 +2,11 @@
 // words this platform can honestly use when it fails.
 //
 // On Windows libcurl goes through SSPI, which signs in with the Windows logon
-// of the user running the program. On Linux Negotiate goes through GSS-API
-// and uses the user's Kerberos ticket; NTLM has no logon to use there, and
-// libcurl then sends an NTLM sign-in with an empty user name and password.
+// of the user running the program. On Linux the program's own libcurl has
+// no GSS-API, so it cannot sign in with Negotiate (a system libcurl with
+// GSS-API uses the user's Kerberos ticket); NTLM has no logon to use there,
+// and libcurl then sends an NTLM sign-in with an empty user name and
+// password.
 #pragma once
 
 #include <string>
