@@ -45,56 +45,13 @@ run_dir=$BENCH_TMP/window_start
 mkdir -p "$run_dir"
 "$BENCH_BIN/bench_window_wx" writeconfig "$run_dir/orvanesupport.json"
 python3 - "$BENCH_BIN/OrvaneSupport" "$BENCH_BIN/bench_window_ref_wx" "$run_dir" <<'PY'
-import ctypes, os, signal, statistics, subprocess, sys, time
+import os, signal, statistics, subprocess, sys, time
 sys.path.insert(0, "bench")
 from benchstats import pair_ratios, spread
+from xwindow import Screen
 
 ours, ref, folder = sys.argv[1], sys.argv[2], sys.argv[3]
-x = ctypes.cdll.LoadLibrary("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XDefaultRootWindow.restype = ctypes.c_ulong
-x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
-                         ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
-                         ctypes.POINTER(ctypes.c_uint)]
-x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
-x.XFree.argtypes = [ctypes.c_void_p]
-
-class Attributes(ctypes.Structure):
-    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int), ("height", ctypes.c_int),
-                ("border_width", ctypes.c_int), ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
-                ("root", ctypes.c_ulong), ("class_", ctypes.c_int), ("bit_gravity", ctypes.c_int),
-                ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int),
-                ("backing_planes", ctypes.c_ulong), ("backing_pixel", ctypes.c_ulong),
-                ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
-                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
-                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
-                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
-
-x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(Attributes)]
-display = x.XOpenDisplay(None)
-root = x.XDefaultRootWindow(display)
-IS_VIEWABLE = 2
-
-def window_mapped():
-    r, p, n = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_uint()
-    children = ctypes.POINTER(ctypes.c_ulong)()
-    if not x.XQueryTree(display, root, ctypes.byref(r), ctypes.byref(p), ctypes.byref(children), ctypes.byref(n)):
-        return False
-    found = False
-    for i in range(n.value):
-        name = ctypes.c_char_p()
-        if x.XFetchName(display, children[i], ctypes.byref(name)) and name.value:
-            title = name.value
-            x.XFree(name)
-            attributes = Attributes()
-            if title.startswith(b"Orvane") and x.XGetWindowAttributes(display, children[i], ctypes.byref(attributes)) \
-                    and attributes.map_state == IS_VIEWABLE:
-                found = True
-                break
-    if children:
-        x.XFree(children)
-    return found
+screen = Screen()
 
 def rss_kib(pid):
     with open(f"/proc/{pid}/status") as status:
@@ -106,7 +63,7 @@ def rss_kib(pid):
 def measure(program):
     start = time.perf_counter()
     process = subprocess.Popen([program], cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    while not window_mapped():
+    while not screen.mapped("Orvane"):
         if process.poll() is not None or time.perf_counter() - start > 20:
             raise SystemExit(f"window_start: {program} showed no window")
         time.sleep(0.001)

@@ -77,6 +77,12 @@ target_include_directories(orvane_wx SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
 target_compile_definitions(orvane_wx INTERFACE ${wxWidgets_DEFINITIONS})
 target_compile_options(orvane_wx INTERFACE ${wxWidgets_CXX_FLAGS})
 target_link_libraries(orvane_wx INTERFACE ${wxWidgets_LIBRARIES})
+if(MINGW)
+  # The Windows toolkit is built without sockets, so its headers no longer
+  # include <winsock2.h> ahead of <windows.h>; code that uses both (Winsock,
+  # the tests' loopback servers) needs it first, as the toolkit did before.
+  target_compile_options(orvane_wx INTERFACE "SHELL:-include winsock2.h")
+endif()
 if(NOT WIN32)
   # GTK itself, which wxGTK is built on, for what wx does not reach (the
   # names screen readers read through ATK).

@@ -36,6 +36,9 @@ if(MINGW)
   # those nothing refers to: the program keeps only what it calls.
   add_compile_options(-ffunction-sections -fdata-sections)
   add_link_options(-Wl,--gc-sections)
+  # Release code is built for size (after the build type's -O3, so it wins):
+  # the program spends its time waiting for the network and the user.
+  add_compile_options($<$<CONFIG:Release>:-Os>)
   # Reproducible: the same commit built in any folder at any time gives the
   # same bytes. No link time in the image header (the checksum over it then
   # follows), and no build folder in the code (paths in assertion texts).
